@@ -1,0 +1,39 @@
+// Control and inspection of the recording fake window system.
+// The fake implements every call of platform/win32.h without a display:
+// classes, windows, the posted-message queue and dispatching behave as in the
+// SDL layer, while capture, foreground window and message boxes are recorded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace fake_win32 {
+
+struct MessageBoxRecord {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+struct State {
+  int setCaptureCalls = 0;
+  int releaseCaptureCalls = 0;
+  HWND capture = nullptr;              // window holding the capture, if any
+  bool hasForeground = true;           // GetForegroundWindow returns a window
+  RECT foregroundClient{0, 0, 600, 300};  // what GetClientRect reports for it
+  bool failCreateWindow = false;       // CreateWindowExA returns null
+  std::vector<MessageBoxRecord> messageBoxes;
+};
+
+// The fake's state; tests read and set it directly.
+State& Get();
+// Destroys every fake window and class, empties the queue, resets State.
+void Reset();
+// Queues a message as if the native window system had produced it; it comes
+// out of PeekMessageA after any posted message.
+void PushNativeMessage(const MSG& msg);
+
+}  // namespace fake_win32
