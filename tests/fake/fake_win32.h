@@ -4,6 +4,7 @@
 // SDL layer, while capture, foreground window and message boxes are recorded.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct State {
   RECT foregroundClient{0, 0, 600, 300};  // what GetClientRect reports for it
   bool failCreateWindow = false;       // CreateWindowExA returns null
   std::vector<MessageBoxRecord> messageBoxes;
+  HWND lastCreatedWindow = nullptr;    // the latest window CreateWindowExA made
+  // Called by PeekMessageA when nothing is queued, before it returns FALSE:
+  // lets a test act on the idle loop (push a message, close the window, ...).
+  std::function<void()> onIdle;
 };
 
 // The fake's state; tests read and set it directly.
