@@ -15,8 +15,9 @@ class ArcballControl {
 
   // Identity orientation and matrices, no drag, moveRadius and radius 1.0.
   void ResetState();
-  // Rectangle size in pixels (expected > 0) and ball radius as a fraction of
-  // the half sizes (expected > 0). A running drag keeps its start point.
+  // Rectangle size in pixels and ball radius as a fraction of the half sizes.
+  // A non-positive size or radius is ignored (the old values stay). A running
+  // drag keeps its start point.
   void Resize(int width, int height, float radius);
   // Client point -> unit vector on the ball (z >= 0); points outside the
   // ball's ellipse are pulled onto its rim (z = 0).
@@ -49,6 +50,13 @@ class ArcballControl {
   POINT LastMouse() const { return lastMouse; }
 
  private:
+  // WM_MOUSEMOVE: turn with the left button, else pan (right) or dolly (middle).
+  void HandleMove(WPARAM buttons, int x, int y);
+  // Multiplies one pan (pan true) or dolly step from lastMouse to (x, y) into
+  // translation and remembers (x, y).
+  void Translate(bool pan, int x, int y);
+  void RememberMouse(int x, int y);
+
   D3DXMATRIXA16 rotation;
   D3DXMATRIXA16 translation;
   D3DXMATRIXA16 translationStep;
