@@ -22,12 +22,14 @@ struct MessageBoxRecord {
 struct State {
   int setCaptureCalls = 0;
   int releaseCaptureCalls = 0;
-  HWND capture = nullptr;              // window holding the capture, if any
-  bool hasForeground = true;           // GetForegroundWindow returns a window
+  HWND capture = nullptr;  // window holding the capture, if any
+  // GetForegroundWindow returns a stand-in for some program's window (not one
+  // made by CreateWindowExA) while this is set, else null.
+  bool hasForeground = true;
   RECT foregroundClient{0, 0, 600, 300};  // what GetClientRect reports for it
-  bool failCreateWindow = false;       // CreateWindowExA returns null
+  bool failCreateWindow = false;          // CreateWindowExA returns null
   std::vector<MessageBoxRecord> messageBoxes;
-  HWND lastCreatedWindow = nullptr;    // the latest window CreateWindowExA made
+  HWND lastCreatedWindow = nullptr;  // the latest window CreateWindowExA made
   // Called by PeekMessageA when nothing is queued, before it returns FALSE:
   // lets a test act on the idle loop (push a message, close the window, ...).
   std::function<void()> onIdle;
