@@ -92,6 +92,17 @@ TEST_F(BuildGlyphModelTest, TreatsAnUndecodableFileLikeAMissingOne) {
   EXPECT_EQ(g_texture, nullptr);
 }
 
+TEST_F(BuildGlyphModelTest, TellsTheUserWhenTheDeviceCannotHoldTheTexture) {
+  ASSERT_TRUE(WriteSolidJpeg(dirs_.App() / "leopard.jpg", 255, 0, 0));
+  fake_d3d9::Get().failCreateTexture = true;
+
+  EXPECT_EQ(BuildGlyphModel(), E_FAIL);
+
+  EXPECT_EQ(fake_win32::Get().messageBoxes.size(), 1u);
+  EXPECT_EQ(g_texture, nullptr);
+  EXPECT_THAT(CallsNamed("CreateVertexBuffer"), IsEmpty());
+}
+
 TEST_F(BuildGlyphModelTest, KeepsTheTextureWhenTheVertexBufferCannotBeMade) {
   ASSERT_TRUE(WriteSolidJpeg(dirs_.App() / "leopard.jpg", 255, 0, 0));
   fake_d3d9::Get().failCreateVertexBuffer = true;
