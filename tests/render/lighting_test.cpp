@@ -42,7 +42,7 @@ TEST_F(ConfigureLightingTest, SendsMaterialStatesLightAndEnableInOrder) {
 }
 
 TEST_F(ConfigureLightingTest, UsesABlackMaterialWithPowerOne) {
-  const auto& m = std::get<D3DMATERIAL9>(CallsNamed("SetMaterial").at(0).record);
+  const auto m = std::get<D3DMATERIAL9>(CallsNamed("SetMaterial").at(0).record);
   ExpectColour(m.Diffuse, 0, 0, 0, 0);
   ExpectColour(m.Ambient, 0, 0, 0, 0);
   ExpectColour(m.Specular, 0, 0, 0, 0);
