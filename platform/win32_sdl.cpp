@@ -50,6 +50,9 @@ bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
   // The window manager's close must reach the program as WM_CLOSE only, not
   // also as SDL's application quit.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // A click that activates the window is delivered on Win32; SDL on X11 drops
+  // a click that comes within a few ms of a focus change unless told not to.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   const int width = record.width > 0 ? record.width : 1;
   const int height = record.height > 0 ? record.height : 1;
   SDL_Window* window =
