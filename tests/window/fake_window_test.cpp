@@ -178,6 +178,24 @@ TEST_F(FakeWindowTest, PostedMessagesComeBeforeNativeOnesAndQuitAfterPosted) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
+TEST_F(FakeWindowTest, PeekFiltersByWindowAndMessageRange) {
+  const HWND first = MakeWindow();
+  const HWND second = MakeWindow();
+  ASSERT_TRUE(PostMessageA(first, WM_MOUSEMOVE, 1, 0));
+  ASSERT_TRUE(PostMessageA(second, WM_LBUTTONDOWN, 2, 0));
+  ASSERT_TRUE(PostMessageA(second, WM_CLOSE, 3, 0));
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageA(&msg, second, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.wParam, 2u);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+  ASSERT_TRUE(PeekMessageA(&msg, second, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 2u);
+  EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 1u);
+}
+
 TEST_F(FakeWindowTest, PostToUnknownWindowFails) {
   EXPECT_FALSE(PostMessageA(reinterpret_cast<HWND>(std::uintptr_t{0x42}), WM_NULL, 0, 0));
 }

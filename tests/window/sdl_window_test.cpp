@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -267,6 +268,17 @@ TEST_F(SdlWindowTest, WindowManagerCloseGivesCloseThenDestroyThenQuit) {
   EXPECT_EQ(SdlWindowFromHwnd(window_), nullptr);
   EXPECT_FALSE(Shell("xdotool getwindowname " + xid_ + " >/dev/null 2>&1"))
       << "the X window is gone";
+}
+
+TEST_F(SdlWindowTest, TerminationSignalAsksTheWindowToClose) {
+  Open(CS_CLASSDC, "Signalled window");
+  // SDL turns SIGTERM into its quit event; the layer turns that into WM_CLOSE.
+  ASSERT_EQ(raise(SIGTERM), 0);
+  ASSERT_TRUE(PumpUntil([this] { return quit_.message == WM_QUIT; }));
+  const int close = Find(WM_CLOSE);
+  ASSERT_GE(close, 0);
+  EXPECT_EQ(Find(WM_DESTROY, close), close + 1);
+  EXPECT_FALSE(IsWindow(window_));
 }
 
 TEST_F(SdlWindowTest, PostQuitMessageGivesWmQuitWithTheExitCode) {
