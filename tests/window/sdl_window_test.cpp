@@ -86,8 +86,8 @@ class SdlWindowTest : public ::testing::Test {
     g_seen.clear();
   }
 
-  // Dispatches messages until done() holds or 5 s pass; waits on SDL's queue,
-  // never spinning, while nothing comes.
+  // Dispatches messages until done() holds or 5 s pass, napping briefly
+  // while nothing comes.
   bool PumpUntil(const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     MSG msg{};
@@ -98,7 +98,9 @@ class SdlWindowTest : public ::testing::Test {
         DispatchMessageA(&msg);
         if (msg.message == WM_QUIT) quit_ = msg;
       } else {
-        SDL_WaitEventTimeout(nullptr, 20);
+        // A short nap, not SDL_WaitEventTimeout: SDL 2.26 may later send its
+        // wake-up to a window destroyed meanwhile, a fatal X error.
+        SDL_Delay(2);
       }
     }
     return true;
@@ -318,15 +320,16 @@ void DismissBoxLater(const std::string& caption, const std::string& marker,
 }
 
 TEST_F(SdlWindowTest, MessageBoxBlocksUntilReturnIsPressedInIt) {
-  const std::string marker = testing::TempDir() + "box_return";
+  const std::string marker = testing::TempDir() + "box_return." + std::to_string(getpid());
   std::remove(marker.c_str());
   DismissBoxLater("Tavenor.exe", marker, "xdotool windowactivate --sync $id key Return");
   EXPECT_EQ(MessageBoxA(nullptr, "Could not find leopard.jpg", "Tavenor.exe", MB_OK), IDOK);
   EXPECT_TRUE(Shell("grep -q found " + marker)) << "the box was never on screen";
+  std::remove(marker.c_str());
 }
 
 TEST_F(SdlWindowTest, MessageBoxBlocksUntilOkIsClicked) {
-  const std::string marker = testing::TempDir() + "box_click";
+  const std::string marker = testing::TempDir() + "box_click." + std::to_string(getpid());
   std::remove(marker.c_str());
   // The OK button spans the middle of the box's lower half.
   DismissBoxLater("Clickable.box", marker,
@@ -334,6 +337,7 @@ TEST_F(SdlWindowTest, MessageBoxBlocksUntilOkIsClicked) {
                   "xdotool mousemove --window $id $((WIDTH/2)) $((HEIGHT*3/4)) click 1");
   EXPECT_EQ(MessageBoxA(nullptr, "Press OK", "Clickable.box", MB_OK), IDOK);
   EXPECT_TRUE(Shell("grep -q found " + marker)) << "the box was never on screen";
+  std::remove(marker.c_str());
 }
 
 }  // namespace
