@@ -91,7 +91,7 @@ def bench_memory(args):
     program = start_viewer(args, layout)
     try:
         window = program.wait_window()
-        harness.settled_screenshot(window)
+        harness.first_picture(window)
         window.drag(1, (300, 150), (420, 190), steps=30)
         window.drag(3, (300, 150), (360, 120), steps=30)
         window.drag(2, (300, 150), (300, 120), steps=30)

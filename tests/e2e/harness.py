@@ -149,10 +149,16 @@ class Window:
 
 
 def find_windows(name):
-    """Ids of the viewable windows whose title is exactly name."""
-    pattern = "^" + name.replace(".", "\\.") + "$"
-    found = run_tool("xdotool", "search", "--onlyvisible", "--name", pattern, check=False)
-    return [int(line) for line in found.split()]
+    """Ids of the viewable top-level windows whose title is exactly name. Asks the window
+    manager's client list: xdotool search misses SDL's message box, whose WM_NAME has the type
+    "UTF-8" that Xlib cannot convert."""
+    ids = []
+    for line in run_tool("wmctrl", "-l", check=False).splitlines():
+        fields = line.split(None, 3)
+        title = fields[3] if len(fields) == 4 else ""
+        if title == name and Window(int(fields[0], 16)).is_viewable():
+            ids.append(int(fields[0], 16))
+    return ids
 
 
 class Program:
@@ -237,9 +243,10 @@ class Program:
         self._err.close()
 
 
-def settled_screenshot(window, differs_from=None, timeout=5.0):
+def settled_screenshot(window, differs_from=None, timeout=5.0, accept=None):
     """Waits until two screenshots in a row are equal (the program shows a steady picture) and,
-    when differs_from is given, until that picture is no longer differs_from; returns it."""
+    when differs_from is given, until that picture is no longer differs_from, and when accept is
+    given, until accept(picture) is true; returns it."""
     previous = window.screenshot()
 
     def steady():
@@ -247,8 +254,14 @@ def settled_screenshot(window, differs_from=None, timeout=5.0):
         shot = window.screenshot()
         same = shot.pixels == previous.pixels
         previous = shot
-        if same and (differs_from is None or shot.pixels != differs_from.pixels):
-            return shot
-        return None
+        if not same or (differs_from is not None and shot.pixels == differs_from.pixels):
+            return None
+        return shot if accept is None or accept(shot) else None
 
     return wait_until(steady, timeout, "a steady picture")
+
+
+def first_picture(window, timeout=10.0):
+    """The first steady picture that is not of one colour: a freshly mapped window shows its
+    empty background (black) until the program's first frame reaches it."""
+    return settled_screenshot(window, timeout=timeout, accept=lambda shot: not shot.is_uniform())

@@ -52,6 +52,10 @@ class Image:
         i = (y * self.width + x) * 3
         return tuple(self.pixels[i : i + 3])
 
+    def is_uniform(self):
+        """True when every pixel has the same colour."""
+        return self.pixels == self.pixels[:3] * (self.width * self.height)
+
     def rows(self):
         """Yields (y, row bytes) for every row."""
         stride = self.width * 3

@@ -43,7 +43,7 @@ class ViewerCase(unittest.TestCase):
         steady picture)."""
         program = self.start_viewer()
         window = program.wait_window()
-        return program, window, harness.settled_screenshot(window)
+        return program, window, harness.first_picture(window)
 
     def keep(self, image, name):
         """Saves image as name.ppm under $TAVENOR_E2E_SHOTS when that is set (for a look at what
