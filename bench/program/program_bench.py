@@ -12,7 +12,8 @@ import statistics
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 import harness  # noqa: E402
 
 STARTUP_RUNS = 10
@@ -20,6 +21,11 @@ STARTUP_TARGET_MS = 120.0
 IDLE_WINDOW_S = 5.0
 IDLE_TARGET_PERCENT = 5.0
 MEMORY_TARGET_MB = 90.0
+
+
+def verdict(met):
+    """PASS or MISS, for the end of a figure's line."""
+    return "PASS" if met else "MISS"
 
 
 def start_viewer(args, layout, env=None):
@@ -61,7 +67,7 @@ def bench_startup(args):
     print(
         f"start-up (exec to first presented frame): median {median:.1f} ms, "
         f"min {min(times):.1f} ms, max {max(times):.1f} ms over {len(times)} runs "
-        f"(target <= {STARTUP_TARGET_MS:.0f} ms) {'PASS' if median <= STARTUP_TARGET_MS else 'MISS'}"
+        f"(target <= {STARTUP_TARGET_MS:.0f} ms) {verdict(median <= STARTUP_TARGET_MS)}"
     )
 
 
@@ -78,7 +84,7 @@ def bench_idle(args):
         percent = 100.0 * (cpu1 - cpu0) / (t1 - t0)
         print(
             f"idle CPU (no input, {t1 - t0:.1f} s): {percent:.1f} % of one core "
-            f"(target <= {IDLE_TARGET_PERCENT:.0f} %) {'PASS' if percent <= IDLE_TARGET_PERCENT else 'MISS'}"
+            f"(target <= {IDLE_TARGET_PERCENT:.0f} %) {verdict(percent <= IDLE_TARGET_PERCENT)}"
         )
     finally:
         program.stop()
@@ -99,8 +105,9 @@ def bench_memory(args):
         kib = program.memory_kb("VmHWM")
         mb = kib * 1024 / 1e6
         print(
-            f"peak resident memory (VmHWM after start and drags): {mb:.1f} MB ({kib / 1024:.1f} MiB) "
-            f"(target <= {MEMORY_TARGET_MB:.0f} MB) {'PASS' if mb <= MEMORY_TARGET_MB else 'MISS'}"
+            f"peak resident memory (VmHWM after start and drags): {mb:.1f} MB "
+            f"({kib / 1024:.1f} MiB) (target <= {MEMORY_TARGET_MB:.0f} MB) "
+            f"{verdict(mb <= MEMORY_TARGET_MB)}"
         )
     finally:
         program.stop()

@@ -21,6 +21,8 @@ TEXTURE_NAME = "leopard.jpg"
 
 # Waits for things that will come (a window, an exit) poll at this period.
 POLL_S = 0.02
+# A picture counts as steady when it is unchanged over this long (several 60 Hz frames).
+STEADY_S = 0.1
 
 
 class HarnessError(AssertionError):
@@ -109,7 +111,8 @@ class Window:
     def screenshot(self):
         """The client area's pixels as they are on the screen now."""
         data = subprocess.run(
-            ["import", "-window", str(self.wid), "ppm:-"], capture_output=True, timeout=10, check=True
+            ["import", "-window", str(self.wid), "ppm:-"],
+            capture_output=True, timeout=10, check=True,
         ).stdout
         return Image.from_ppm(data)
 
@@ -125,12 +128,12 @@ class Window:
     def drag(self, button, start, end, steps=8, step_pause_s=0.01):
         """Presses button (1 left, 2 middle, 3 right) at client point start, moves in steps
         to end and releases there: real XTEST input, as from a mouse."""
-        args = ["xdotool", "mousemove", "--window", str(self.wid), *map(str, start)]
-        args += ["mousedown", str(button)]
+        move = ["mousemove", "--window", str(self.wid)]
+        args = ["xdotool", *move, *map(str, start), "mousedown", str(button)]
         for i in range(1, steps + 1):
             x = round(start[0] + (end[0] - start[0]) * i / steps)
             y = round(start[1] + (end[1] - start[1]) * i / steps)
-            args += ["sleep", str(step_pause_s), "mousemove", "--window", str(self.wid), str(x), str(y)]
+            args += ["sleep", str(step_pause_s), *move, str(x), str(y)]
         args += ["sleep", str(step_pause_s), "mouseup", str(button)]
         run_tool(*args)
 
@@ -141,7 +144,8 @@ class Window:
 
     def click(self, x, y, button=1):
         """Clicks button at client point (x, y)."""
-        run_tool("xdotool", "mousemove", "--window", str(self.wid), str(x), str(y), "click", str(button))
+        run_tool("xdotool", "mousemove", "--window", str(self.wid), str(x), str(y),
+                 "click", str(button))
 
     def close_through_wm(self):
         """Asks the window manager to close the window (as its title-bar close button does)."""
@@ -244,13 +248,15 @@ class Program:
 
 
 def settled_screenshot(window, differs_from=None, timeout=5.0, accept=None):
-    """Waits until two screenshots in a row are equal (the program shows a steady picture) and,
-    when differs_from is given, until that picture is no longer differs_from, and when accept is
-    given, until accept(picture) is true; returns it."""
+    """Waits until two screenshots STEADY_S apart are equal (the program, drawing continuously,
+    has shown the same picture for several frames) and, when differs_from is given, until that
+    picture is no longer differs_from, and when accept is given, until accept(picture) is true;
+    returns it."""
     previous = window.screenshot()
 
     def steady():
         nonlocal previous
+        time.sleep(STEADY_S)
         shot = window.screenshot()
         same = shot.pixels == previous.pixels
         previous = shot

@@ -99,6 +99,10 @@ class Census:
                     self.coloured += 1
         self.centroid = (sum_x / self.drawn, sum_y / self.drawn) if self.drawn else None
 
+    def box(self):
+        """Extent (left, top, right, bottom) of the drawn pixels, edges included."""
+        return (self.left, self.top, self.right, self.bottom)
+
     def share(self, count):
         """count as a fraction of all pixels."""
         return count / self.total
@@ -109,6 +113,11 @@ class Census:
             f"grey={self.share(self.grey):.3f}, coloured={self.share(self.coloured):.3f}, "
             f"box=({self.left},{self.top})-({self.right},{self.bottom}), centroid={self.centroid})"
         )
+
+
+def box_distance(a, b):
+    """The largest difference between corresponding edges of two extents."""
+    return max(abs(p - q) for p, q in zip(a, b))
 
 
 def resample_width(image, width):

@@ -1,0 +1,68 @@
+"""End-to-end: what the real viewer shows. Started as from a build directory (leopard.jpg only in
+the parent), it opens "Brisvane Code" with a 600 x 300 client area showing the textured, lit word
+on opaque white where the camera puts it; a wider window shows the same picture stretched.
+"""
+
+import harness
+import picture
+import scene
+import viewer_case
+
+# How far (pixels) an observed edge of the word may lie from the projection of its bounding box.
+EDGE_TOLERANCE = 20
+# Colour make-up of the first picture, as shares of all pixels. The word covers about a quarter
+# of the picture; the rest is the white background.
+WHITE_SHARE = (0.55, 0.90)
+# Texture showing through on the lit faces: clearly coloured (tawny) pixels.
+COLOURED_SHARE_MIN = 0.05
+# The grey side walls: drawn pixels whose channels stay close together.
+GREY_SHARE_MIN = 0.005
+# Mean difference per channel (0-255) allowed between the stretched picture brought back to
+# 600 columns and the picture before the resize: resampling twice blurs the texture's detail.
+STRETCH_DIFFERENCE_MAX = 8.0
+
+
+class FirstPicture(viewer_case.ViewerCase):
+    def test_window_has_a_600_by_300_client_area(self):
+        _, window, _ = self.start_and_show()
+        self.assertEqual(window.size(), (600, 300))
+
+    def test_shows_the_textured_lit_word_on_white_with_grey_walls(self):
+        _, _, shot = self.start_and_show()
+        self.keep(shot, "first")
+        census = picture.Census(shot)
+        self.assertGreaterEqual(census.share(census.white), WHITE_SHARE[0], census)
+        self.assertLessEqual(census.share(census.white), WHITE_SHARE[1], census)
+        self.assertGreaterEqual(census.share(census.coloured), COLOURED_SHARE_MIN, census)
+        self.assertGreaterEqual(census.share(census.grey), GREY_SHARE_MIN, census)
+        # The corners are background: the clear colour is opaque white.
+        for corner in ((0, 0), (599, 0), (0, 299)):
+            self.assertTrue(picture.is_white(*shot.pixel(*corner)), corner)
+
+    def test_word_stands_where_the_camera_puts_it(self):
+        _, _, shot = self.start_and_show()
+        seen = picture.Census(shot).box()
+        self.assertLessEqual(picture.box_distance(seen, scene.predicted_box()), EDGE_TOLERANCE,
+                             f"seen {seen}, expected {scene.predicted_box()}")
+
+
+class Resize(viewer_case.ViewerCase):
+    def test_900_wide_window_shows_the_same_picture_stretched(self):
+        _, window, before = self.start_and_show()
+        window.resize(900, 300)
+        # Wait for frames presented at the new size: drawn pixels right of column 600.
+        wide = harness.settled_screenshot(
+            window, accept=lambda shot: shot.width == 900 and picture.Census(shot).right >= 600
+        )
+        self.keep(wide, "wide")
+        narrowed = picture.resample_width(wide, scene.WIDTH)
+        difference = picture.mean_difference(narrowed, before)
+        self.assertLessEqual(difference, STRETCH_DIFFERENCE_MAX)
+        # The word's extent grows by 900 / 600 along x only.
+        b, w = picture.Census(before), picture.Census(wide)
+        self.assertAlmostEqual(w.left, 1.5 * b.left, delta=3)
+        self.assertEqual((w.top, w.bottom), (b.top, b.bottom))
+
+
+if __name__ == "__main__":
+    viewer_case.main()
