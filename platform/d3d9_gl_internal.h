@@ -178,7 +178,7 @@ bool AcceptLight(const D3DLIGHT9& light);
 struct ProgramUniforms {
   GLint worldView = -1, projection = -1, normalMatrix = -1, pixelOffset = -1;
   GLint flags = -1, sources = -1, material = -1, ambient = -1, lights = -1;
-  GLint stage = -1, alphaStage = -1, sampler = -1;
+  GLint select = -1, sampler = -1;
 };
 
 // Builds the fixed-function program; 0 (with the reason recorded and the info

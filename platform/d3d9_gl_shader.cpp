@@ -114,37 +114,29 @@ void main() {
 }
 )";
 
-// Texture stage 0 [D3DTEXTUREOP: DISABLE 1, SELECTARG1 2, SELECTARG2 3,
-// MODULATE 4; D3DTA: DIFFUSE 0, CURRENT 1 (the diffuse on stage 0), TEXTURE 2],
-// then the specular add of D3DRS_SPECULARENABLE. The 8-bit target clamps.
+// Texture stage 0 [D3DTEXTUREOP, D3DTA], then the specular add of
+// D3DRS_SPECULARENABLE. Every op this layer accepts is a product of two
+// factors, each the diffuse colour, the texel or one, so the stage is chosen
+// by weights rather than branches (llvmpipe shades faster without them):
+// uSelect holds, for colour and alpha, each factor's (diffuse, texel, one)
+// weights; uSelect[0].w turns the specular add on. The 8-bit target clamps.
 constexpr const char* FRAGMENT_SHADER = R"(#version 330 core
 in vec4 vDiffuse;
 in vec4 vSpecular;
 in vec2 vTexCoord;
 
 uniform sampler2D uTexture;
-uniform ivec4 uStage;       // colour op, arg 1, arg 2, specular enable
-uniform ivec4 uAlphaStage;  // alpha op, arg 1, arg 2, texture bound
+uniform vec4 uSelect[4];  // colour factor 1, colour factor 2, alpha factor 1, alpha factor 2
 
 out vec4 outColor;
 
-vec4 Argument(int source, vec4 texel) { return source == 2 ? texel : vDiffuse; }
-
-vec4 Operation(int op, vec4 first, vec4 second) {
-  if (op == 2) return first;
-  if (op == 3) return second;
-  if (op == 4) return first * second;
-  return vDiffuse;
-}
-
 void main() {
-  // With no texture bound a texture argument reads opaque white.
-  vec4 texel = uAlphaStage.w != 0 ? texture(uTexture, vTexCoord) : vec4(1.0);
-  vec3 color = Operation(uStage.x, Argument(uStage.y, texel), Argument(uStage.z, texel)).rgb;
-  float alpha = uStage.x == 1 ? vDiffuse.a
-      : Operation(uAlphaStage.x, Argument(uAlphaStage.y, texel), Argument(uAlphaStage.z, texel)).a;
-  if (uStage.w != 0) color += vSpecular.rgb;
-  outColor = vec4(color, alpha);
+  vec4 texel = texture(uTexture, vTexCoord);
+  vec3 color = (vDiffuse.rgb * uSelect[0].x + texel.rgb * uSelect[0].y + uSelect[0].z) *
+               (vDiffuse.rgb * uSelect[1].x + texel.rgb * uSelect[1].y + uSelect[1].z);
+  float alpha = (vDiffuse.a * uSelect[2].x + texel.a * uSelect[2].y + uSelect[2].z) *
+                (vDiffuse.a * uSelect[3].x + texel.a * uSelect[3].y + uSelect[3].z);
+  outColor = vec4(color + vSpecular.rgb * uSelect[0].w, alpha);
 }
 )";
 
@@ -186,8 +178,7 @@ void FindUniforms(GLuint program, ProgramUniforms* u) {
   u->material = at("uMaterial");
   u->ambient = at("uAmbient");
   u->lights = at("uLights");
-  u->stage = at("uStage");
-  u->alphaStage = at("uAlphaStage");
+  u->select = at("uSelect");
   u->sampler = at("uTexture");
 }
 
@@ -279,15 +270,52 @@ int UploadLightingSwitches(const FixedState& state, const FvfLayout& layout,
   return 3;
 }
 
+// Weights (diffuse, texel, one) that make one factor read argument `source`.
+// Stage 0's CURRENT is the diffuse colour; with no texture bound a texture
+// argument reads opaque white.
+glm::vec3 Factor(DWORD source, bool textureBound) {
+  if (source == D3DTA_TEXTURE) return textureBound ? glm::vec3(0, 1, 0) : glm::vec3(0, 0, 1);
+  return {1, 0, 0};
+}
+
+// The two factors of an op [D3DTEXTUREOP]: SELECTARGn is argument n times one,
+// MODULATE the product of both, DISABLE passes the diffuse colour on.
+void Factors(DWORD op, DWORD arg1, DWORD arg2, bool textureBound, glm::vec3* first,
+             glm::vec3* second) {
+  const glm::vec3 one(0, 0, 1), diffuse(1, 0, 0);
+  switch (op) {
+    case D3DTOP_SELECTARG1:
+      *first = Factor(arg1, textureBound);
+      *second = one;
+      break;
+    case D3DTOP_SELECTARG2:
+      *first = Factor(arg2, textureBound);
+      *second = one;
+      break;
+    case D3DTOP_MODULATE:
+      *first = Factor(arg1, textureBound);
+      *second = Factor(arg2, textureBound);
+      break;
+    default:
+      *first = diffuse;
+      *second = one;
+      break;
+  }
+}
+
 int UploadStage(const FixedState& state, bool textureBound, const ProgramUniforms& u) {
   const auto& s = state.stage[0];
-  glUniform4i(u.stage, static_cast<GLint>(s[D3DTSS_COLOROP]),
-              static_cast<GLint>(s[D3DTSS_COLORARG1]), static_cast<GLint>(s[D3DTSS_COLORARG2]),
-              state.render[D3DRS_SPECULARENABLE] != FALSE);
-  glUniform4i(u.alphaStage, static_cast<GLint>(s[D3DTSS_ALPHAOP]),
-              static_cast<GLint>(s[D3DTSS_ALPHAARG1]), static_cast<GLint>(s[D3DTSS_ALPHAARG2]),
-              textureBound);
-  return 2;
+  glm::vec3 color1, color2, alpha1, alpha2;
+  Factors(s[D3DTSS_COLOROP], s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2], textureBound, &color1,
+          &color2);
+  // A disabled colour op disables the whole stage, alpha included.
+  const DWORD alphaOp = s[D3DTSS_COLOROP] == D3DTOP_DISABLE ? D3DTOP_DISABLE : s[D3DTSS_ALPHAOP];
+  Factors(alphaOp, s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2], textureBound, &alpha1, &alpha2);
+  const float specular = state.render[D3DRS_SPECULARENABLE] != FALSE ? 1.0f : 0.0f;
+  const glm::vec4 select[4] = {glm::vec4(color1, specular), glm::vec4(color2, 0),
+                               glm::vec4(alpha1, 0), glm::vec4(alpha2, 0)};
+  glUniform4fv(u.select, 4, glm::value_ptr(select[0]));
+  return 1;
 }
 
 }  // namespace
