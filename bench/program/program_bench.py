@@ -49,10 +49,7 @@ def startup_once(args):
     try:
         if program.wait_exit(20.0) is None or not os.path.exists(out):
             raise harness.HarnessError(f"no frame was presented; stderr: {program.stderr()!r}")
-        with open(out) as report:
-            name, value = report.read().split()
-        assert name == "first_frame_ns"
-        return int(value) / 1e6
+        return read_probe(out)["first_frame_ns"][0] / 1e6
     finally:
         program.stop()
         layout.remove()
@@ -71,19 +68,37 @@ def bench_startup(args):
     )
 
 
+def read_probe(path):
+    """The probe's report as {name: [int values]}."""
+    values = {}
+    with open(path) as report:
+        for line in report:
+            name, *numbers = line.split()
+            values[name] = [int(n) for n in numbers]
+    return values
+
+
 def bench_idle(args):
-    """Idle: CPU time of the program over IDLE_WINDOW_S with no input, as % of one core."""
+    """Idle: CPU time of the program over IDLE_WINDOW_S with no input, as % of one core; with
+    the probe, also the rate of the (paced) presents over the whole run."""
     layout = harness.Layout()
-    program = start_viewer(args, layout)
+    out = os.path.join(layout.top, "probe.txt")
+    env = {"LD_PRELOAD": args.probe, "TAVENOR_PROBE_OUT": out} if args.probe else None
+    program = start_viewer(args, layout, env)
     try:
-        program.wait_window()
+        window = program.wait_window()
         time.sleep(1.0)  # let start-up work and the first frames pass
         cpu0, t0 = program.cpu_seconds(), time.monotonic()
         time.sleep(IDLE_WINDOW_S)
         cpu1, t1 = program.cpu_seconds(), time.monotonic()
         percent = 100.0 * (cpu1 - cpu0) / (t1 - t0)
+        rate = ""
+        window.close_through_wm()
+        if args.probe and program.wait_exit(5.0) == 0:
+            count, span_ns = read_probe(out)["presents"]
+            rate = f" while presenting {count / (span_ns / 1e9):.1f} frames/s"
         print(
-            f"idle CPU (no input, {t1 - t0:.1f} s): {percent:.1f} % of one core "
+            f"idle CPU (no input, {t1 - t0:.1f} s): {percent:.1f} % of one core{rate} "
             f"(target <= {IDLE_TARGET_PERCENT:.0f} %) {verdict(percent <= IDLE_TARGET_PERCENT)}"
         )
     finally:
@@ -118,7 +133,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True, help="the built viewer")
     parser.add_argument("--root", required=True, help="the repository root (holds leopard.jpg)")
-    parser.add_argument("--probe", help="the start-up probe library")
+    parser.add_argument("--probe", help="the frame probe library (needed by startup)")
     parser.add_argument("what", choices=["startup", "idle", "memory"])
     args = parser.parse_args()
     args.program = os.path.abspath(args.program)
