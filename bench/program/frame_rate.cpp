@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
   wc.hInstance = instance;
   wc.lpszClassName = CLASS_NAME;
   RegisterClassExA(&wc);
-  const HWND window = CreateWindowExA(0, CLASS_NAME, "Brisvane Code", WS_OVERLAPPEDWINDOW, 100,
-                                      100, 600, 300, nullptr, nullptr, instance, nullptr);
+  const HWND window = CreateWindowExA(0, CLASS_NAME, "Brisvane Code", WS_OVERLAPPEDWINDOW, 100, 100,
+                                      600, 300, nullptr, nullptr, instance, nullptr);
   int status = 1;
   if (window && StartUnpacedGraphics(window) && SUCCEEDED(BuildGlyphModel())) {
     ShowWindow(window, SW_SHOWDEFAULT);
