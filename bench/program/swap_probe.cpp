@@ -48,8 +48,9 @@ void ReportFirstFrame(long long nowNs) {
   Report(line);
 }
 
-// "presents <count> <ns from the first to the last>", when the program ends.
+// "presents <count> <ns from the first to the last>", when a program that presented ends.
 Presents::~Presents() {
+  if (count == 0) return;
   char line[80];
   std::snprintf(line, sizeof line, "presents %lld %lld\n", count, lastNs - firstNs);
   Report(line);
