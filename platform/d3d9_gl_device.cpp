@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/d3d9_gl_internal.h"
 #include "platform/sdl_window.h"
@@ -239,11 +240,13 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   }
   if (length > MAX_BUFFER_BYTES) return D3DERR_OUTOFVIDEOMEMORY;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  std::vector<std::uint8_t> bytes;
   try {
-    *buffer = new VertexBuffer(this, length);
+    bytes.resize(length);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
+  *buffer = new VertexBuffer(this, std::move(bytes));
   return D3D_OK;
 }
 
@@ -261,12 +264,13 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   const UINT fullChain = FullMipChain(width, height);
   if (levels > fullChain) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  std::vector<TextureLevel> storage;
   try {
-    *texture =
-        new Texture(this, width, height, levels == 0 ? fullChain : levels, format, pool, usage);
+    storage = MakeTextureLevels(width, height, levels == 0 ? fullChain : levels);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
+  *texture = new Texture(this, std::move(storage), format, pool, usage);
   return D3D_OK;
 }
 

@@ -85,7 +85,8 @@ class DeviceChild {
 
 class VertexBuffer final : public IDirect3DVertexBuffer9, public DeviceChild {
  public:
-  VertexBuffer(Device* device, UINT length);
+  // bytes is the zeroed CPU copy, allocated by the caller so that nothing here throws.
+  VertexBuffer(Device* device, std::vector<std::uint8_t> bytes);
   ULONG AddRef() override { return AddPublic(); }
   ULONG Release() override { return ReleasePublic(); }
   HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
@@ -103,9 +104,20 @@ class VertexBuffer final : public IDirect3DVertexBuffer9, public DeviceChild {
   UINT lockSize_ = 0;
 };
 
+// One mip level's CPU copy: rows of 4-byte B, G, R, A texels.
+struct TextureLevel {
+  UINT width;
+  UINT height;
+  std::vector<std::uint8_t> texels;
+};
+
+// The zeroed levels of a width x height texture; may throw std::bad_alloc.
+std::vector<TextureLevel> MakeTextureLevels(UINT width, UINT height, UINT levels);
+
 class Texture final : public IDirect3DTexture9, public DeviceChild {
  public:
-  Texture(Device* device, UINT width, UINT height, UINT levels, D3DFORMAT format, D3DPOOL pool,
+  // levels come from MakeTextureLevels, so that nothing here throws.
+  Texture(Device* device, std::vector<TextureLevel> levels, D3DFORMAT format, D3DPOOL pool,
           DWORD usage);
   ULONG AddRef() override { return AddPublic(); }
   ULONG Release() override { return ReleasePublic(); }
@@ -116,15 +128,10 @@ class Texture final : public IDirect3DTexture9, public DeviceChild {
   GLuint Name() const { return name_; }
 
  private:
-  struct Level {
-    UINT width;
-    UINT height;
-    std::vector<std::uint8_t> texels;  // rows of 4-byte B, G, R, A texels
-  };
   ~Texture() override;
   void Upload();
 
-  std::vector<Level> levels_;
+  std::vector<TextureLevel> levels_;
   D3DFORMAT format_;
   D3DPOOL pool_;
   DWORD usage_;

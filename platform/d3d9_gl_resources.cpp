@@ -3,6 +3,7 @@
 // sampled from level 0 only (MIPFILTER NONE is the only mip filter), so the
 // other levels live in CPU memory alone. One lock at a time per resource.
 #include <algorithm>
+#include <utility>
 
 #include "platform/d3d9_gl_internal.h"
 
@@ -41,10 +42,12 @@ void DeviceChild::Unbind() {
 
 // ---- Vertex buffer ----------------------------------------------------------------
 
-VertexBuffer::VertexBuffer(Device* device, UINT length) : DeviceChild(device), bytes_(length, 0) {
+VertexBuffer::VertexBuffer(Device* device, std::vector<std::uint8_t> bytes)
+    : DeviceChild(device), bytes_(std::move(bytes)) {
   name_ = CreateGl(GlKind::Buffer);
   glBindBuffer(GL_ARRAY_BUFFER, name_);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(length), bytes_.data(), GL_STATIC_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data(),
+               GL_STATIC_DRAW);
   CheckGl("CreateVertexBuffer");
 }
 
@@ -77,14 +80,19 @@ HRESULT VertexBuffer::Unlock() {
 
 // ---- Texture ------------------------------------------------------------------------
 
-Texture::Texture(Device* device, UINT width, UINT height, UINT levels, D3DFORMAT format,
-                 D3DPOOL pool, DWORD usage)
-    : DeviceChild(device), format_(format), pool_(pool), usage_(usage) {
+std::vector<TextureLevel> MakeTextureLevels(UINT width, UINT height, UINT levels) {
+  std::vector<TextureLevel> made;
   for (UINT level = 0; level < levels; ++level) {
-    levels_.push_back({width, height, std::vector<std::uint8_t>(std::size_t{4} * width * height)});
+    made.push_back({width, height, std::vector<std::uint8_t>(std::size_t{4} * width * height)});
     width = std::max(width / 2, 1u);
     height = std::max(height / 2, 1u);
   }
+  return made;
+}
+
+Texture::Texture(Device* device, std::vector<TextureLevel> levels, D3DFORMAT format, D3DPOOL pool,
+                 DWORD usage)
+    : DeviceChild(device), levels_(std::move(levels)), format_(format), pool_(pool), usage_(usage) {
   name_ = CreateGl(GlKind::Texture);
   glBindTexture(GL_TEXTURE_2D, name_);
   // Direct3D 9's default sampler: POINT min/mag, MIPFILTER NONE, WRAP in u and v.
@@ -95,7 +103,7 @@ Texture::Texture(Device* device, UINT width, UINT height, UINT levels, D3DFORMAT
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   // An X8R8G8B8 texel reads alpha 1 whatever its fourth byte holds.
   if (format == D3DFMT_X8R8G8B8) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-  const Level& top = levels_.front();
+  const TextureLevel& top = levels_.front();
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(top.width),
                static_cast<GLsizei>(top.height), 0, GL_BGRA, GL_UNSIGNED_BYTE, top.texels.data());
   device->MarkDirty(DIRTY_TEXTURE);
@@ -118,7 +126,7 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
   if (locked == nullptr || level >= levels_.size() || lockedLevel_ >= 0) {
     return D3DERR_INVALIDCALL;
   }
-  Level& l = levels_[level];
+  TextureLevel& l = levels_[level];
   LONG x = 0, y = 0;
   if (rect != nullptr) {
     if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
@@ -146,7 +154,7 @@ HRESULT Texture::UnlockRect(UINT level) {
 }
 
 void Texture::Upload() {
-  const Level& top = levels_.front();
+  const TextureLevel& top = levels_.front();
   glBindTexture(GL_TEXTURE_2D, name_);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(top.width),
                   static_cast<GLsizei>(top.height), GL_BGRA, GL_UNSIGNED_BYTE, top.texels.data());

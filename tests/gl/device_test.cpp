@@ -132,6 +132,24 @@ TEST_F(CreateDeviceTest, DeviceKeepsTheDirect3DObjectAlive) {
   d3d_->Release();
 }
 
+TEST_F(CreateDeviceTest, ADeviceWhoseWindowIsGoneFailsCleanlyAndStillReleasesEverything) {
+  HWND doomed = OpenTestWindow(16, 16);
+  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  IDirect3DDevice9* device = nullptr;
+  ASSERT_EQ(CreateOn(d3d_, doomed, &p, &device), D3D_OK);
+  IDirect3DTexture9* texture = nullptr;
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+            D3D_OK);
+  DestroyWindow(doomed);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_DEVICELOST);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+  std::vector<D3DCOLOR> pixels;
+  UINT width = 0, height = 0;
+  EXPECT_EQ(D3DGlReadBackBuffer(device, &pixels, &width, &height), D3DERR_DEVICELOST);
+  EXPECT_EQ(texture->Release(), 0u);
+  EXPECT_EQ(device->Release(), 0u);  // TearDown checks that nothing is left
+}
+
 TEST_F(CreateDeviceTest, PacedPresentSleepsOutEachRefresh) {
   D3DPRESENT_PARAMETERS p = WindowedParameters();
   p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
