@@ -22,6 +22,9 @@ struct D3DGlDeviceStats {
   std::uint64_t uniformUploads;  // glUniform* calls
   std::uint64_t layoutChanges;   // vertex attribute layouts specified
   std::uint64_t draws;           // GL draw calls
+  // Presents of a paced device whose frame repeated the previous one exactly
+  // (from a full clear on) and was therefore neither drawn nor shown again.
+  std::uint64_t repeatedFrames;
 };
 
 // Copies the device's back buffer into *pixels as 0xAARRGGBB (alpha 0xFF),

@@ -4,6 +4,7 @@
 // bindings and drawing. GL objects are made only by CreateDevice and the
 // Create* calls and deleted only on release; drawing makes and frees none.
 #include <algorithm>
+#include <bit>
 #include <new>
 #include <thread>
 #include <utility>
@@ -67,6 +68,7 @@ Device::Device(Direct3D* d3d, HWND window, SDL_Window* sdlWindow)
 }
 
 Device::~Device() {
+  if (watching_) SDL_DelEventWatch(WatchWindow, this);
   const bool usable = MakeCurrent();
   ReleaseBindings();
   DestroyGlObjects(usable);
@@ -104,6 +106,9 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
   maxTextureSide_ = std::min<UINT>(static_cast<UINT>(std::max(maxTexture, 1)), MAX_TEXTURE_SIDE);
   ResetFixedState(&state_, hasDepth_);
   ApplyInitialGlState();
+  windowId_ = SDL_GetWindowID(sdlWindow_);
+  SDL_AddEventWatch(WatchWindow, this);
+  watching_ = true;
   CheckGl("CreateDevice");
   return D3D_OK;
 }
@@ -282,6 +287,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   const bool depth = (flags & D3DCLEAR_ZBUFFER) != 0;
   if (depth && (!hasDepth_ || !(z >= 0.0f && z <= 1.0f))) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  if (count != 0) {
+    // Rectangles are not logged: they make this frame one that is always drawn.
+    Touch();
+    Record({FrameCommand::CLEAR_RECTS, flags, color, 0, stateVersion_});
+    ExecuteClear(flags, color, z, count, rects);
+  } else if (Record({FrameCommand::CLEAR, flags, color, std::bit_cast<std::uint32_t>(z), 0})) {
+    ExecuteClear(flags, color, z, 0, nullptr);
+  }
+  return D3D_OK;
+}
+
+void Device::ExecuteClear(DWORD flags, D3DCOLOR color, float z, DWORD count, const D3DRECT* rects) {
   GLbitfield mask = 0;
   // Clear writes whatever the write masks say, as Direct3D's Clear does.
   if ((flags & D3DCLEAR_TARGET) != 0) {
@@ -289,7 +306,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     glClearColor(Channel(color, 16), Channel(color, 8), Channel(color, 0), Channel(color, 24));
     mask |= GL_COLOR_BUFFER_BIT;
   }
-  if (depth) {
+  if ((flags & D3DCLEAR_ZBUFFER) != 0) {
     glDepthMask(GL_TRUE);
     glClearDepth(z);  // GL's depth buffer holds Direct3D's 0..1 depth as is
     mask |= GL_DEPTH_BUFFER_BIT;
@@ -308,7 +325,6 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   }
   ApplyWriteMasks(state_);
   CheckGl("Clear");
-  return D3D_OK;
 }
 
 HRESULT Device::BeginScene() {
@@ -329,7 +345,16 @@ HRESULT Device::Present(const RECT* source, const RECT* dest, HWND overrideWindo
   if (source != nullptr || dest != nullptr || overrideWindow != nullptr || inScene_) {
     return D3DERR_INVALIDCALL;
   }
-  const HRESULT result = ShowBackBuffer();
+  HRESULT result = D3D_OK;
+  if (!MakeCurrent()) {
+    result = D3DERR_DEVICELOST;
+  } else if (FrameRepeated() && !WindowNeedsPicture()) {
+    ++stats_.repeatedFrames;  // the window already shows this very picture
+  } else {
+    CatchUp();
+    result = ShowBackBuffer();
+  }
+  StartNextFrame();
   PaceAfterPresent();
   return result;
 }
@@ -338,7 +363,7 @@ HRESULT Device::ShowBackBuffer() {
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
   int clientWidth = 0, clientHeight = 0;
   SDL_GL_GetDrawableSize(sdlWindow_, &clientWidth, &clientHeight);
-  if (clientWidth <= 0 || clientHeight <= 0) return D3D_OK;  // nothing to show into
+  if (clientWidth <= 0 || clientHeight <= 0) return D3D_OK;  // nothing to show into yet
   const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -348,6 +373,9 @@ HRESULT Device::ShowBackBuffer() {
                     sameSize ? GL_NEAREST : GL_LINEAR);
   SDL_GL_SwapWindow(sdlWindow_);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  mustShow_ = false;
+  shownWidth_ = clientWidth;
+  shownHeight_ = clientHeight;
   CheckGl("Present");
   return D3D_OK;
 }
@@ -379,6 +407,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   // Later stages are always disabled and sample nothing.
   if (stage != 0) return ours == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
   if (ours == texture_) return D3D_OK;
+  Touch();
   if (ours != nullptr) ours->Bind();
   Texture* previous = texture_;
   texture_ = ours;
@@ -397,6 +426,7 @@ HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UIN
     if (ours == nullptr || ours->Owner() != this) return D3DERR_INVALIDCALL;
   }
   if (ours == stream_ && offset == streamOffset_ && stride == streamStride_) return D3D_OK;
+  Touch();
   if (ours != nullptr) ours->Bind();
   VertexBuffer* previous = stream_;
   stream_ = ours;
@@ -447,11 +477,18 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
   const HRESULT checked = CheckDrawRange(type, startVertex, primitiveCount, &mode, &count);
   if (FAILED(checked) || count == 0) return checked;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  if (Record({FrameCommand::DRAW, mode, startVertex, static_cast<std::uint32_t>(count),
+              stateVersion_})) {
+    ExecuteDraw(mode, static_cast<GLint>(startVertex), count);
+  }
+  return D3D_OK;
+}
+
+void Device::ExecuteDraw(GLenum mode, GLint first, GLsizei count) {
   FlushState();
-  glDrawArrays(mode, static_cast<GLint>(startVertex), count);
+  glDrawArrays(mode, first, count);
   ++stats_.draws;
   CheckGl("DrawPrimitive");
-  return D3D_OK;
 }
 
 void Device::FlushState() {
@@ -497,6 +534,7 @@ void Device::SpecifyVertexLayout() {
 
 HRESULT Device::ReadBackBuffer(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  CatchUp();
   std::vector<D3DCOLOR> bottomUp(static_cast<std::size_t>(width_) * height_);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
   // BGRA with 8_8_8_8_REV packs each pixel as 0xAARRGGBB on any byte order.

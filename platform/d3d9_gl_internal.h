@@ -203,6 +203,14 @@ void ApplyRasterState(const FixedState& state, bool hasDepth);
 void ApplyWriteMasks(const FixedState& state);
 
 // ---- Device -----------------------------------------------------------------------
+// One clear or draw of a frame, with everything its pixels depend on.
+struct FrameCommand {
+  enum Kind : std::uint32_t { CLEAR, CLEAR_RECTS, DRAW } kind;
+  std::uint32_t a, b, c;  // CLEAR: flags, colour, depth bits; DRAW: GL mode, first, count
+  std::uint64_t version;  // the state version a draw or rectangle clear saw
+  bool operator==(const FrameCommand&) const = default;
+};
+
 class Direct3D;
 
 class Device final : public IDirect3DDevice9 {
@@ -244,6 +252,9 @@ class Device final : public IDirect3DDevice9 {
   D3DGlDeviceStats Stats() const { return stats_; }
   // Resources call this when their GL work disturbed a binding the device relies on.
   void MarkDirty(unsigned groups) { dirty_ |= groups; }
+  // Called before anything changes what later draws produce (state, bindings,
+  // resource contents): held-back work is done first and the state version moves on.
+  void Touch();
 
  private:
   Device(Direct3D* d3d, HWND window, SDL_Window* sdlWindow);
@@ -261,6 +272,17 @@ class Device final : public IDirect3DDevice9 {
                          GLsizei* count) const;
   void FlushState();
   void SpecifyVertexLayout();
+  void ExecuteClear(DWORD flags, D3DCOLOR color, float z, DWORD count, const D3DRECT* rects);
+  void ExecuteDraw(GLenum mode, GLint first, GLsizei count);
+
+  // The frame log of d3d9_gl_frames.cpp: a frame that repeats the previous one
+  // command for command is held back and, if it repeats it to the end, not drawn again.
+  bool Record(const FrameCommand& command);  // true when the command must run now
+  void CatchUp();                            // runs the held-back commands
+  bool FrameRepeated() const;
+  bool WindowNeedsPicture();
+  void StartNextFrame();
+  static int SDLCALL WatchWindow(void* device, SDL_Event* event);
 
   ULONG refs_ = 1;
   Direct3D* d3d_;
@@ -287,6 +309,15 @@ class Device final : public IDirect3DDevice9 {
   UINT streamOffset_ = 0, streamStride_ = 0;
   Texture* texture_ = nullptr;
   D3DGlDeviceStats stats_{};
+
+  std::vector<FrameCommand> frame_, previousFrame_;
+  std::size_t heldBack_ = 0;  // leading commands of frame_ not run yet
+  bool holding_ = false;
+  std::uint64_t stateVersion_ = 0;
+  bool watching_ = false;
+  std::uint32_t windowId_ = 0;
+  bool mustShow_ = true;  // the window may not show the back buffer's picture
+  int shownWidth_ = 0, shownHeight_ = 0;
 };
 
 class Direct3D final : public IDirect3D9 {

@@ -72,6 +72,7 @@ HRESULT VertexBuffer::Unlock() {
   locked_ = false;
   if (readOnly_ || lockSize_ == 0) return D3D_OK;
   if (!Owner()->MakeCurrent()) return D3DERR_DEVICELOST;
+  Owner()->Touch();  // draws held back so far read the old contents
   glBindBuffer(GL_ARRAY_BUFFER, name_);
   glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
   CheckGl("IDirect3DVertexBuffer9::Unlock");
@@ -149,6 +150,7 @@ HRESULT Texture::UnlockRect(UINT level) {
   // Only level 0 is ever sampled; the others stay in CPU memory.
   if (readOnly_ || level != 0) return D3D_OK;
   if (!Owner()->MakeCurrent()) return D3DERR_DEVICELOST;
+  Owner()->Touch();  // draws held back so far read the old texels
   Upload();
   return D3D_OK;
 }

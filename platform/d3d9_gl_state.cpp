@@ -239,6 +239,7 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   unsigned groups = 0;
   if (!AcceptRenderState(state, value, &groups)) return D3DERR_INVALIDCALL;
   if (state_.render[state] != value) {
+    if (groups != 0) Touch();
     state_.render[state] = value;
     dirty_ |= groups;
   }
@@ -249,6 +250,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
   if (!AcceptStageState(stage, type, value)) return D3DERR_INVALIDCALL;
   DWORD& slot = state_.stage[stage][type];
   if (slot != value) {
+    if (stage == 0) Touch();
     slot = value;
     if (stage == 0) dirty_ |= type == D3DTSS_TEXCOORDINDEX ? DIRTY_LAYOUT : DIRTY_STAGE;
   }
@@ -258,6 +260,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
   if (material == nullptr) return D3DERR_INVALIDCALL;
   if (std::memcmp(material, &state_.material, sizeof *material) != 0) {
+    Touch();
     state_.material = *material;
     dirty_ |= DIRTY_MATERIAL;
   }
@@ -269,6 +272,7 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
   LightSlot& slot = state_.lights[index];
   state_.lightSet[index] = true;
   if (std::memcmp(light, &slot.light, sizeof *light) != 0) {
+    if (slot.enabled) Touch();
     slot.light = *light;
     if (slot.enabled) dirty_ |= DIRTY_LIGHTS;
   }
@@ -283,6 +287,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
     state_.lightSet[index] = true;
   }
   if (slot.enabled != (enable != FALSE)) {
+    Touch();
     slot.enabled = enable != FALSE;
     dirty_ |= DIRTY_LIGHTS;
   }
@@ -313,6 +318,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
       return D3DERR_INVALIDCALL;
   }
   if (std::memcmp(matrix, slot, sizeof *matrix) != 0) {
+    if (groups != 0) Touch();
     *slot = *matrix;
     dirty_ |= groups;
   }
@@ -323,6 +329,7 @@ HRESULT Device::SetFVF(DWORD fvf) {
   const FvfLayout layout = DescribeFvf(fvf);
   if (!layout.supported) return D3DERR_INVALIDCALL;
   if (fvf != fvf_) {
+    Touch();
     fvf_ = fvf;
     layout_ = layout;
     // Colour sources fall back to the material when the vertex lacks the colour.

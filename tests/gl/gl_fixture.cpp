@@ -69,6 +69,7 @@ void DeviceTest::SetUp() {
   d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
   ASSERT_NE(d3d_, nullptr);
   D3DPRESENT_PARAMETERS p = WindowedParameters();
+  p.PresentationInterval = interval_;
   ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),
             D3D_OK)

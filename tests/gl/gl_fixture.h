@@ -58,6 +58,7 @@ class DeviceTest : public ::testing::Test {
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;
+  UINT interval_ = D3DPRESENT_INTERVAL_IMMEDIATE;  // a derived fixture may choose before SetUp
 };
 
 // A vertex at pixel coordinates (x, y) of the test back buffer, depth z.
