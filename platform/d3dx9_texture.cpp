@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,25 @@ void FlattenCmyk(Image* image) {
   }
 }
 
+// Copies an ARGB8888 surface into image, if its size is one the header allows.
+bool CopySurface(SDL_Surface* argb, const ImageHeader& header, Image* image) {
+  if (argb->w <= 0 || argb->h <= 0 || static_cast<std::uint32_t>(argb->w) > header.width ||
+      static_cast<std::uint32_t>(argb->h) > header.height) {
+    return false;
+  }
+  image->width = static_cast<std::uint32_t>(argb->w);
+  image->height = static_cast<std::uint32_t>(argb->h);
+  image->pixels.resize(std::size_t{image->width} * image->height);
+  SDL_LockSurface(argb);
+  for (std::uint32_t y = 0; y < image->height; ++y) {
+    std::memcpy(image->pixels.data() + std::size_t{y} * image->width,
+                static_cast<const std::uint8_t*>(argb->pixels) + std::size_t{y} * argb->pitch,
+                std::size_t{4} * image->width);
+  }
+  SDL_UnlockSurface(argb);
+  return true;
+}
+
 // Decodes bytes as the header's type into 0xAARRGGBB pixels.
 bool Decode(const std::vector<std::uint8_t>& bytes, const ImageHeader& header, Image* image,
             const char** why) {
@@ -203,23 +223,9 @@ bool Decode(const std::vector<std::uint8_t>& bytes, const ImageHeader& header, I
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(decoded);
   if (argb == nullptr) return Explain(why, "cannot be converted");
-  const bool sane = argb->w > 0 && argb->h > 0 &&
-                    static_cast<std::uint32_t>(argb->w) <= header.width &&
-                    static_cast<std::uint32_t>(argb->h) <= header.height;
-  if (sane) {
-    image->width = static_cast<std::uint32_t>(argb->w);
-    image->height = static_cast<std::uint32_t>(argb->h);
-    image->pixels.resize(std::size_t{image->width} * image->height);
-    SDL_LockSurface(argb);
-    for (std::uint32_t y = 0; y < image->height; ++y) {
-      std::memcpy(image->pixels.data() + std::size_t{y} * image->width,
-                  static_cast<const std::uint8_t*>(argb->pixels) + std::size_t{y} * argb->pitch,
-                  std::size_t{4} * image->width);
-    }
-    SDL_UnlockSurface(argb);
-  }
+  const bool copied = CopySurface(argb, header, image);
   SDL_FreeSurface(argb);
-  if (!sane) return Explain(why, "decodes to a size its header does not claim");
+  if (!copied) return Explain(why, "decodes to a size its header does not claim");
   if (jpeg && fourChannels) FlattenCmyk(image);
   return true;
 }
@@ -324,13 +330,12 @@ HRESULT FillTexture(IDirect3DDevice9* device, const Image& image, IDirect3DTextu
 
 }  // namespace
 
-HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,
-                                   IDirect3DTexture9** texture) {
-  if (device == nullptr || fileName == nullptr || texture == nullptr) {
-    D3DSetLastFailureReason("D3DXCreateTextureFromFileA: missing argument");
-    return D3DERR_INVALIDCALL;
-  }
-  const std::string path = NativePath(fileName);
+namespace {
+
+// The loader proper; may throw std::bad_alloc for an image that fits the
+// limits above but not the memory left.
+HRESULT LoadTexture(IDirect3DDevice9* device, const std::string& path,
+                    IDirect3DTexture9** texture) {
   std::vector<std::uint8_t> bytes;
   ImageHeader header;
   Image image;
@@ -351,4 +356,20 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,
   const HRESULT result = FillTexture(device, image, texture);
   if (FAILED(result)) return Refuse(result, path, "the device refused the texture");
   return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,
+                                   IDirect3DTexture9** texture) {
+  if (device == nullptr || fileName == nullptr || texture == nullptr) {
+    D3DSetLastFailureReason("D3DXCreateTextureFromFileA: missing argument");
+    return D3DERR_INVALIDCALL;
+  }
+  const std::string path = NativePath(fileName);
+  try {
+    return LoadTexture(device, path, texture);
+  } catch (const std::bad_alloc&) {
+    return Refuse(E_OUTOFMEMORY, path, "not enough memory to load it");
+  }
 }
