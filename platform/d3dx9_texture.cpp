@@ -259,33 +259,65 @@ std::vector<std::vector<Tap>> TentTaps(std::uint32_t from, std::uint32_t to) {
   return taps;
 }
 
-// Adds weight times row `y` of image, filtered across to the new width, into sum (4 per texel).
-void AddFilteredRow(const Image& image, std::uint32_t y, float weight,
-                    const std::vector<std::vector<Tap>>& across, std::vector<float>* sum) {
+// Writes row `y` of image, filtered across to the new width, into out (4 floats a texel).
+void FilterRow(const Image& image, std::uint32_t y, const std::vector<std::vector<Tap>>& across,
+               float* out) {
   const std::uint32_t* row = image.pixels.data() + std::size_t{y} * image.width;
   for (std::size_t x = 0; x < across.size(); ++x) {
+    float sum[4] = {0, 0, 0, 0};
     for (const Tap& tap : across[x]) {
       const std::uint32_t p = row[tap.index];
-      const float w = weight * tap.weight;
-      for (int c = 0; c < 4; ++c)
-        (*sum)[4 * x + c] += w * static_cast<float>((p >> (8 * c)) & 0xFFu);
+      for (int c = 0; c < 4; ++c) sum[c] += tap.weight * static_cast<float>((p >> (8 * c)) & 0xFFu);
     }
+    std::copy(sum, sum + 4, out + 4 * x);
   }
 }
+
+// Rows filtered across, kept while the rows below still need them. Output
+// rows draw on a sliding window of source rows, so a direct-mapped cache a
+// little larger than the window filters each source row about once.
+class FilteredRows {
+ public:
+  FilteredRows(const Image& image, const std::vector<std::vector<Tap>>& across, std::size_t slots)
+      : image_(image), across_(across), cached_(slots, -1), rows_(slots * 4 * across.size()) {}
+
+  const float* Row(std::uint32_t y) {
+    const std::size_t slot = y % cached_.size();
+    float* row = rows_.data() + slot * 4 * across_.size();
+    if (cached_[slot] != y) {
+      FilterRow(image_, y, across_, row);
+      cached_[slot] = y;
+    }
+    return row;
+  }
+
+ private:
+  const Image& image_;
+  const std::vector<std::vector<Tap>>& across_;
+  std::vector<std::int64_t> cached_;  // the source row in each slot, -1 for none
+  std::vector<float> rows_;
+};
 
 Image Resample(const Image& image, std::uint32_t width, std::uint32_t height) {
   Image out{width, height, image.hasAlpha, {}};
   out.pixels.resize(std::size_t{width} * height);
   const auto across = TentTaps(image.width, width);
   const auto down = TentTaps(image.height, height);
+  std::size_t window = 1;
+  for (const auto& taps : down) window = std::max(window, taps.size());
+  FilteredRows rows(image, across, window + 1);
   std::vector<float> sum(std::size_t{4} * width);
   for (std::uint32_t y = 0; y < height; ++y) {
     std::fill(sum.begin(), sum.end(), 0.0f);
-    for (const Tap& tap : down[y]) AddFilteredRow(image, tap.index, tap.weight, across, &sum);
+    for (const Tap& tap : down[y]) {
+      const float* row = rows.Row(tap.index);
+      for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += tap.weight * row[i];
+    }
     for (std::uint32_t x = 0; x < width; ++x) {
       std::uint32_t p = 0;
       for (int c = 0; c < 4; ++c) {
-        const float v = std::clamp(std::round(sum[4 * x + c]), 0.0f, 255.0f);
+        // Weights are positive and sum to one: round by adding a half.
+        const float v = std::min(sum[4 * x + c], 255.0f) + 0.5f;
         p |= static_cast<std::uint32_t>(v) << (8 * c);
       }
       out.pixels[std::size_t{y} * width + x] = p;
