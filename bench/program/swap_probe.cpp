@@ -1,12 +1,17 @@
 // Frame probe for the viewer, preloaded with LD_PRELOAD by bench/program/program_bench.py.
-// Wraps SDL_GL_SwapWindow: at the end of the first presented frame it writes the time since the
-// launcher's start stamp (TAVENOR_PROBE_START_NS, CLOCK_MONOTONIC) to TAVENOR_PROBE_OUT, and
-// with TAVENOR_PROBE_EXIT=1 ends the process there; otherwise it adds the count and span of all
-// presents when the process exits normally. Sees only swaps made through the PLT.
+// Wraps SDL_GL_SwapWindow. At the end of the first present it writes "first_frame_ns <ns>", the
+// time since the launcher's stamp TAVENOR_PROBE_START_NS (CLOCK_MONOTONIC), to TAVENOR_PROBE_OUT,
+// and with TAVENOR_PROBE_EXIT=1 ends the process there. With TAVENOR_PROBE_COUNTER it keeps the
+// number of presents so far as a little-endian int64 in that file, readable while the program
+// runs. Sees only swaps made through the PLT.
 #include <SDL.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,15 +20,6 @@ namespace {
 
 using SwapFunction = void (*)(SDL_Window*);
 
-// Presents seen so far and the times of the first and the latest.
-struct Presents {
-  long long count = 0;
-  long long firstNs = 0;
-  long long lastNs = 0;
-  ~Presents();
-};
-Presents presents;
-
 // CLOCK_MONOTONIC in nanoseconds, the clock Python's time.monotonic_ns() reads.
 long long MonotonicNs() {
   timespec now{};
@@ -31,42 +27,44 @@ long long MonotonicNs() {
   return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-// Appends one "<name> <values>" line to the file named by TAVENOR_PROBE_OUT (stderr if unset).
-void Report(const char* line) {
+// Writes "first_frame_ns <elapsed>" to the file named by TAVENOR_PROBE_OUT (stderr if unset).
+void ReportFirstFrame(long long nowNs) {
+  const char* start = std::getenv("TAVENOR_PROBE_START_NS");
+  const long long elapsed = start ? nowNs - std::atoll(start) : -1;
   const char* path = std::getenv("TAVENOR_PROBE_OUT");
-  FILE* out = path ? std::fopen(path, "a") : stderr;
+  FILE* out = path ? std::fopen(path, "w") : stderr;
   if (!out) return;
-  std::fputs(line, out);
+  std::fprintf(out, "first_frame_ns %lld\n", elapsed);
   if (out != stderr) std::fclose(out);
 }
 
-// "first_frame_ns <elapsed>": from the launcher's stamp to the end of the first present.
-void ReportFirstFrame(long long nowNs) {
-  const char* start = std::getenv("TAVENOR_PROBE_START_NS");
-  char line[64];
-  std::snprintf(line, sizeof line, "first_frame_ns %lld\n", start ? nowNs - std::atoll(start) : -1);
-  Report(line);
-}
-
-// "presents <count> <ns from the first to the last>", when a program that presented ends.
-Presents::~Presents() {
-  if (count == 0) return;
-  char line[80];
-  std::snprintf(line, sizeof line, "presents %lld %lld\n", count, lastNs - firstNs);
-  Report(line);
+// The shared count of presents in the file named by TAVENOR_PROBE_COUNTER; null when unset or
+// when the file cannot be mapped.
+std::atomic<std::int64_t>* MapCounter() {
+  const char* path = std::getenv("TAVENOR_PROBE_COUNTER");
+  if (!path) return nullptr;
+  const int fd = open(path, O_RDWR | O_CREAT, 0600);
+  if (fd < 0) return nullptr;
+  void* memory = MAP_FAILED;
+  if (ftruncate(fd, sizeof(std::int64_t)) == 0) {
+    memory = mmap(nullptr, sizeof(std::int64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  }
+  close(fd);
+  return memory == MAP_FAILED ? nullptr : static_cast<std::atomic<std::int64_t>*>(memory);
 }
 
 }  // namespace
 
-// Stands in for SDL's own function: presents through it, then reports the first frame.
+// Stands in for SDL's own function: presents through it, then counts and reports.
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
   static SwapFunction real = reinterpret_cast<SwapFunction>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
+  static std::atomic<std::int64_t>* counter = MapCounter();
+  static bool first = true;
   if (real) real(window);
-  const long long now = MonotonicNs();
-  presents.lastNs = now;
-  if (presents.count++ > 0) return;
-  presents.firstNs = now;
-  ReportFirstFrame(now);
+  if (counter) counter->fetch_add(1, std::memory_order_relaxed);
+  if (!first) return;
+  first = false;
+  ReportFirstFrame(MonotonicNs());
   const char* exitAfter = std::getenv("TAVENOR_PROBE_EXIT");
   if (exitAfter && exitAfter[0] == '1') _exit(0);
 }
