@@ -2,7 +2,8 @@
 // on a 600 x 300 window like the viewer's: the clear + present loop, the
 // ceiling any scene drawn through the device can reach, and a stand-in scene
 // of the viewer's size (37 lit, textured strips of 22 vertices, every state
-// set again each frame). Needs an X server:
+// set again each frame). Unpaced devices draw every frame; a paced one would
+// skip frames that repeat the last. Needs an X server:
 //   tests/support/with-xvfb -- build/bench/gl/gl_clear_present_bench
 #include <SDL.h>
 #include <benchmark/benchmark.h>
