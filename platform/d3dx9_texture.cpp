@@ -181,13 +181,14 @@ bool ReadHeader(const std::vector<std::uint8_t>& bytes, ImageHeader* header, con
   return true;
 }
 
-// SDL_image reads a CMYK JPEG as four channels with K in alpha; its values are
-// stored inverted (the usual Adobe form), so R = C' * K' / 255, likewise G, B.
+// SDL_image reads a CMYK JPEG as four channels that land, once converted to
+// ARGB, as A = K, R = Y, G = M, B = C. The values are stored inverted (the
+// usual Adobe form), so R = C * K / 255, G = M * K / 255, B = Y * K / 255.
 void FlattenCmyk(Image* image) {
   for (std::uint32_t& p : image->pixels) {
     const std::uint32_t k = p >> 24;
     const auto scaled = [&](int shift) { return (((p >> shift) & 0xFFu) * k + 127) / 255; };
-    p = 0xFF000000u | (scaled(16) << 16) | (scaled(8) << 8) | scaled(0);
+    p = 0xFF000000u | (scaled(0) << 16) | (scaled(8) << 8) | scaled(16);
   }
 }
 

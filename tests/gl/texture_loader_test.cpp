@@ -142,6 +142,23 @@ TEST_F(TextureLoaderTest, JpegBecomesX8R8G8B8) {
   }
 }
 
+TEST_F(TextureLoaderTest, CmykJpegShowsItsColours) {
+  // SDL_image writes no CMYK; ImageMagick (a test dependency) converts our PNG.
+  const std::vector<std::uint32_t> pixels(16, 0xFFFFA500);  // orange
+  const std::string png = WriteImage("orange.png", 4, 4, pixels, false);
+  const std::string jpeg = PathOf("cmyk.jpg");
+  if (std::system(("convert " + png + " -colorspace CMYK -quality 100 " + jpeg).c_str()) != 0) {
+    GTEST_SKIP() << "ImageMagick's convert is not installed";
+  }
+  D3DSURFACE_DESC desc{};
+  const auto texels = Load(jpeg, &desc);
+  ASSERT_EQ(texels.size(), 16u);
+  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
+  EXPECT_NEAR(static_cast<int>((texels[5] >> 16) & 0xFF), 0xFF, 4);
+  EXPECT_NEAR(static_cast<int>((texels[5] >> 8) & 0xFF), 0xA5, 4);
+  EXPECT_NEAR(static_cast<int>(texels[5] & 0xFF), 0x00, 4);
+}
+
 TEST_F(TextureLoaderTest, OtherSidesStretchToPowersOfTwoWithATriangleFilter) {
   // Three greys 0, 80, 240 become four. Tent weights (wrapping at the edges),
   // worked by hand: centres at -0.125, 0.625, 1.375, 2.125 source texels.
