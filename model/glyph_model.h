@@ -1,13 +1,14 @@
 // The glyph word: its vertex record, its vertices and its strip table.
 // Three glyph blocks of flat strokes extruded one unit deep, cut into
 // triangle strips (front faces, back faces, side walls). The vertex count
-// and the strip table are derived from the glyph data in glyph_model.cpp.
+// and the strip table are derived at compile time from model/glyph_data.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "model/glyph_data.h"
 #include "platform/d3d9.h"
 
 struct GlyphVertex {
@@ -38,9 +39,10 @@ struct GlyphStrip {
   int block;  // 1, 2 or 3
 };
 
-// Both are derived from the glyph data in glyph_model.cpp.
-extern const int GLYPH_VERTEX_COUNT;
-extern const int GLYPH_STRIP_COUNT;
+// Both follow from the glyph data: every front strip is emitted twice (front
+// and back), every outline point of every wall walk twice (z = 0 and z = 1).
+inline constexpr int GLYPH_VERTEX_COUNT = glyph_data::VertexCount();
+inline constexpr int GLYPH_STRIP_COUNT = glyph_data::StripCount();
 
 // The strips in buffer order; static storage, valid for the whole run.
 std::span<const GlyphStrip> GlyphStripTable();
