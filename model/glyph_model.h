@@ -48,7 +48,7 @@ inline constexpr int GLYPH_STRIP_COUNT = glyph_data::StripCount();
 std::span<const GlyphStrip> GlyphStripTable();
 
 // Writes the model's GLYPH_VERTEX_COUNT vertices with u = v = 0.
-// out.size() must equal GLYPH_VERTEX_COUNT.
+// out.size() must equal GLYPH_VERTEX_COUNT; otherwise nothing is written.
 void BuildGlyphVertices(std::span<GlyphVertex> out);
 
 // Fills u and v from each vertex's position and normal: faces (normal x = y
