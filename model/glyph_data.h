@@ -30,7 +30,7 @@ struct Piece {
   std::span<const Outline> outlines;
 };
 
-// ---- Block 1: "R" (stem, bowl ring, leg; cell x 0..4) ------------------------
+// ---- Block 1: "R" (stem, leg, bowl ring; cell x 0..4) ------------------------
 
 // Stem: cut every half unit upwards, the last step a quarter.
 inline constexpr QPoint R_STEM[] = {{1, 1},  {3, 1},  {1, 3},  {3, 3},  {1, 5},  {3, 5},
@@ -39,6 +39,13 @@ inline constexpr QPoint R_STEM[] = {{1, 1},  {3, 1},  {1, 3},  {3, 3},  {1, 5}, 
 inline constexpr Strip R_STEM_STRIPS[] = {R_STEM};
 inline constexpr QPoint R_STEM_OUTLINE[] = {{1, 1}, {3, 1}, {3, 16}, {1, 16}};
 inline constexpr Outline R_STEM_OUTLINES[] = {R_STEM_OUTLINE};
+
+// Leg: a 45-degree band from under the bowl to the baseline.
+inline constexpr QPoint R_LEG[] = {{7, 7},  {9, 7},  {9, 5},  {11, 5},
+                                   {11, 3}, {13, 3}, {13, 1}, {15, 1}};
+inline constexpr Strip R_LEG_STRIPS[] = {R_LEG};
+inline constexpr QPoint R_LEG_OUTLINE[] = {{13, 1}, {15, 1}, {9, 7}, {7, 7}};
+inline constexpr Outline R_LEG_OUTLINES[] = {R_LEG_OUTLINE};
 
 // Bowl: a ring with the right-hand corners cut at 45 degrees. The strip
 // starts on the bottom band and fans round the inner corner at each turn.
@@ -52,13 +59,6 @@ inline constexpr Strip R_BOWL_STRIPS[] = {R_BOWL};
 inline constexpr QPoint R_BOWL_OUTLINE[] = {{4, 8}, {13, 8}, {15, 10}, {15, 14}, {13, 16}, {4, 16}};
 inline constexpr QPoint R_BOWL_HOLE[] = {{6, 10}, {13, 10}, {13, 14}, {6, 14}};
 inline constexpr Outline R_BOWL_OUTLINES[] = {R_BOWL_OUTLINE, R_BOWL_HOLE};
-
-// Leg: a 45-degree band from under the bowl to the baseline.
-inline constexpr QPoint R_LEG[] = {{7, 7},  {9, 7},  {9, 5},  {11, 5},
-                                   {11, 3}, {13, 3}, {13, 1}, {15, 1}};
-inline constexpr Strip R_LEG_STRIPS[] = {R_LEG};
-inline constexpr QPoint R_LEG_OUTLINE[] = {{13, 1}, {15, 1}, {9, 7}, {7, 7}};
-inline constexpr Outline R_LEG_OUTLINES[] = {R_LEG_OUTLINE};
 
 // ---- Block 2: "a" (arch, stem with foot, bowl ring; cell x 4..8) --------------
 
@@ -117,8 +117,8 @@ inline constexpr Outline D_ASCENDER_OUTLINES[] = {D_ASCENDER_OUTLINE};
 
 // The pieces in buffer order.
 inline constexpr Piece PIECES[] = {
-    {1, R_STEM_STRIPS, R_STEM_OUTLINES}, {1, R_BOWL_STRIPS, R_BOWL_OUTLINES},
-    {1, R_LEG_STRIPS, R_LEG_OUTLINES},   {2, A_ARCH_STRIPS, A_ARCH_OUTLINES},
+    {1, R_STEM_STRIPS, R_STEM_OUTLINES}, {1, R_LEG_STRIPS, R_LEG_OUTLINES},
+    {1, R_BOWL_STRIPS, R_BOWL_OUTLINES}, {2, A_ARCH_STRIPS, A_ARCH_OUTLINES},
     {2, A_STEM_STRIPS, A_STEM_OUTLINES}, {2, A_BOWL_STRIPS, A_BOWL_OUTLINES},
     {3, D_BODY_STRIPS, D_BODY_OUTLINES}, {3, D_ASCENDER_STRIPS, D_ASCENDER_OUTLINES},
 };
