@@ -102,11 +102,12 @@ Texture::Texture(Device* device, std::vector<TextureLevel> levels, D3DFORMAT for
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  // An X8R8G8B8 texel reads alpha 1 whatever its fourth byte holds.
-  if (format == D3DFMT_X8R8G8B8) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
   const TextureLevel& top = levels_.front();
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(top.width),
-               static_cast<GLsizei>(top.height), 0, GL_BGRA, GL_UNSIGNED_BYTE, top.texels.data());
+  // An X8R8G8B8 texel reads alpha 1 whatever its fourth byte holds: GL's RGB
+  // formats read alpha 1 (and llvmpipe samples them faster than a swizzle).
+  glTexImage2D(GL_TEXTURE_2D, 0, format == D3DFMT_X8R8G8B8 ? GL_RGB8 : GL_RGBA8,
+               static_cast<GLsizei>(top.width), static_cast<GLsizei>(top.height), 0, GL_BGRA,
+               GL_UNSIGNED_BYTE, top.texels.data());
   device->MarkDirty(DIRTY_TEXTURE);
   CheckGl("CreateTexture");
 }
