@@ -177,8 +177,8 @@ class Program:
         full_env.update(env or {})
         self.started_ns = time.monotonic_ns()
         self.process = subprocess.Popen(
-            [program], cwd=cwd, env=full_env, stdin=subprocess.DEVNULL, stdout=self._out,
-            stderr=self._err
+            [os.path.abspath(program)], cwd=cwd, env=full_env,
+            stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err,
         )
         self.pid = self.process.pid
 

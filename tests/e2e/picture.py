@@ -1,16 +1,20 @@
 """RGB screenshots and the colour statistics the end-to-end checks make on them.
 
-Offers an 8-bit RGB image read from binary PPM, pixel classes (white background, textured, grey),
-the extent and centroid of the drawn (non-white) pixels, resampling along x and a mean difference.
+Offers an 8-bit RGB image read from binary PPM, pixel classes (white background, shaded texture,
+pale lit walls), the extent and centroid of the drawn (non-white) pixels, resampling along x and a
+mean difference.
 Pure Python on purpose (no third-party modules); fast enough for a few 900 x 300 pictures.
 """
 
 # A pixel whose channels are all at least this counts as the white background.
 WHITE_MIN = 245
-# Channel spread (max - min) at most this counts as grey; the texture's tawny colours spread wider.
-GREY_SPREAD_MAX = 14
-# Channel spread of at least this counts as coloured, i.e. texture showing through.
+# Channel spread (max - min) of at least this counts as coloured, i.e. texture showing through.
 COLOURED_SPREAD_MIN = 30
+# Brightest channel at least this: a surface lit by the spot light, not just by ambient light.
+LIT_MIN = 170
+# Lit pixels at most this saturated ((max - min) / max) count as pale: the grey walls' diffuse
+# colour and the white highlight wash the texture's tawny out.
+PALE_SATURATION_MAX = 0.45
 
 
 class Image:
@@ -73,12 +77,13 @@ def is_white(r, g, b):
 
 
 class Census:
-    """Pixel counts by class and the extent and centroid of the drawn (non-white) pixels."""
+    """Pixel counts by class and the extent and centroid of the drawn (non-white) pixels.
+    Classes of drawn pixels: shaded (coloured, below LIT_MIN: texture at the ambient level) and
+    pale (at least LIT_MIN, little saturated: lit by the spot light with its highlight)."""
 
     def __init__(self, image):
         self.total = image.width * image.height
-        self.white = self.grey = self.coloured = 0
-        self.drawn = 0
+        self.white = self.drawn = self.coloured = self.shaded = self.pale = 0
         sum_x = sum_y = 0
         self.left, self.top, self.right, self.bottom = image.width, image.height, -1, -1
         for y, row in image.rows():
@@ -92,12 +97,18 @@ class Census:
                 sum_y += y
                 self.left, self.right = min(self.left, x), max(self.right, x)
                 self.top, self.bottom = min(self.top, y), max(self.bottom, y)
-                spread = max(r, g, b) - min(r, g, b)
-                if spread <= GREY_SPREAD_MAX:
-                    self.grey += 1
-                elif spread >= COLOURED_SPREAD_MIN:
-                    self.coloured += 1
+                self._classify(r, g, b)
         self.centroid = (sum_x / self.drawn, sum_y / self.drawn) if self.drawn else None
+
+    def _classify(self, r, g, b):
+        brightest = max(r, g, b)
+        spread = brightest - min(r, g, b)
+        coloured = spread >= COLOURED_SPREAD_MIN
+        self.coloured += coloured
+        if brightest < LIT_MIN:
+            self.shaded += coloured
+        elif spread <= PALE_SATURATION_MAX * brightest:
+            self.pale += 1
 
     def box(self):
         """Extent (left, top, right, bottom) of the drawn pixels, edges included."""
@@ -110,14 +121,9 @@ class Census:
     def __repr__(self):
         return (
             f"Census(white={self.share(self.white):.3f}, drawn={self.share(self.drawn):.3f}, "
-            f"grey={self.share(self.grey):.3f}, coloured={self.share(self.coloured):.3f}, "
-            f"box=({self.left},{self.top})-({self.right},{self.bottom}), centroid={self.centroid})"
+            f"coloured={self.share(self.coloured):.3f}, shaded={self.share(self.shaded):.3f}, "
+            f"pale={self.share(self.pale):.3f}, box={self.box()}, centroid={self.centroid})"
         )
-
-
-def box_distance(a, b):
-    """The largest difference between corresponding edges of two extents."""
-    return max(abs(p - q) for p, q in zip(a, b))
 
 
 def resample_width(image, width):

@@ -12,6 +12,9 @@ import unittest
 
 import harness
 
+# How far (pixels) an observed edge of the word may lie from the projection of its bounding box.
+EDGE_TOLERANCE = 8
+
 # Filled from the command line by main().
 PROGRAM = None
 ROOT = None
@@ -44,6 +47,15 @@ class ViewerCase(unittest.TestCase):
         program = self.start_viewer()
         window = program.wait_window()
         return program, window, harness.first_picture(window)
+
+    def assert_extent(self, seen, expected):
+        """Checks the extent of the drawn pixels against the projection of the word's bounding
+        box (both (left, top, right, bottom)): the R's stem reaches the box's left and top, the
+        baseline its bottom, but no stroke its top right corner, so the right edge only bounds."""
+        message = f"seen {seen}, expected {tuple(round(e) for e in expected)}"
+        for edge in (0, 1, 3):
+            self.assertAlmostEqual(seen[edge], expected[edge], delta=EDGE_TOLERANCE, msg=message)
+        self.assertLessEqual(seen[2], expected[2] + EDGE_TOLERANCE, message)
 
     def keep(self, image, name):
         """Saves image as name.ppm under $TAVENOR_E2E_SHOTS when that is set (for a look at what
