@@ -59,7 +59,7 @@ class InputStorm(viewer_case.ViewerCase):
 
         fresh_program = self.start_viewer()
         fresh_window = fresh_program.wait_window()
-        fresh_first = harness.settled_screenshot(fresh_window)
+        fresh_first = harness.first_picture(fresh_window)
         fresh_window.drag(1, PRESS, points[-1], steps=4)
         fresh = harness.settled_screenshot(fresh_window, differs_from=fresh_first)
         self.keep(fresh, "fresh")
