@@ -26,7 +26,6 @@ constexpr HRESULT D3DXERR_INVALIDDATA = MAKE_D3DHRESULT(2905);
 
 // Bounds on what is read and decoded, checked before any large allocation.
 constexpr std::uintmax_t MAX_FILE_BYTES = 256u << 20;
-constexpr std::uint32_t MAX_IMAGE_SIDE = 16384;
 constexpr std::uint64_t MAX_IMAGE_PIXELS = std::uint64_t{1} << 25;  // 128 MiB as 32-bit texels
 
 // What an image file's header says.
@@ -174,8 +173,9 @@ bool ReadHeader(const std::vector<std::uint8_t>& bytes, ImageHeader* header, con
     return Explain(why, "is not a readable JPEG, PNG, GIF or BMP image");
   }
   if (header->width == 0 || header->height == 0) return Explain(why, "holds an empty image");
-  if (header->width > MAX_IMAGE_SIDE || header->height > MAX_IMAGE_SIDE ||
-      std::uint64_t{header->width} * header->height > MAX_IMAGE_PIXELS) {
+  // Only the pixel count matters: a long, thin image is stretched down to the
+  // device's limit like any other.
+  if (std::uint64_t{header->width} * header->height > MAX_IMAGE_PIXELS) {
     return Explain(why, "claims an image too large to hold");
   }
   return true;
