@@ -175,6 +175,7 @@ class Program:
         self._err = tempfile.TemporaryFile()
         full_env = dict(os.environ)
         full_env.update(env or {})
+        # CLOCK_MONOTONIC just before the start, for timing what the program does.
         self.started_ns = time.monotonic_ns()
         self.process = subprocess.Popen(
             [os.path.abspath(program)], cwd=cwd, env=full_env,
@@ -247,9 +248,9 @@ class Program:
         self._err.close()
 
 
-def settled_screenshot(window, differs_from=None, timeout=5.0, accept=None):
-    """Waits until two screenshots STEADY_S apart are equal (the program, drawing continuously,
-    has shown the same picture for several frames) and, when differs_from is given, until that
+def settled_screenshot(window, differs_from=None, timeout=10.0, accept=None):
+    """Waits until two screenshots STEADY_S apart are equal (the program has shown the same
+    picture for several frames' time) and, when differs_from is given, until that
     picture is no longer differs_from, and when accept is given, until accept(picture) is true;
     returns it."""
     previous = window.screenshot()
@@ -267,7 +268,7 @@ def settled_screenshot(window, differs_from=None, timeout=5.0, accept=None):
     return wait_until(steady, timeout, "a steady picture")
 
 
-def first_picture(window, timeout=10.0):
+def first_picture(window, timeout=20.0):
     """The first steady picture that is not of one colour: a freshly mapped window shows its
     empty background (black) until the program's first frame reaches it."""
     return settled_screenshot(window, timeout=timeout, accept=lambda shot: not shot.is_uniform())
