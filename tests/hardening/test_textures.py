@@ -6,7 +6,6 @@ on stderr naming leopard.jpg. Either outcome shows within 2 s; no crash, no sani
 """
 
 import time
-import unittest
 
 import hardening_case
 from hardening_case import harness, viewer_case
