@@ -117,8 +117,8 @@ TEST_F(GlRelease, RepeatedStartUpsOnOneWindowLeaveNothingBehind) {
   for (int round = 0; round < 3; ++round) {
     ASSERT_NO_FATAL_FAILURE(StartAndDraw());
     ReleaseGraphics();
-    ASSERT_TRUE(NoneAlive(D3DGlGetLiveCounts())) << "round " << round << ": "
-                                                 << Describe(D3DGlGetLiveCounts());
+    ASSERT_TRUE(NoneAlive(D3DGlGetLiveCounts()))
+        << "round " << round << ": " << Describe(D3DGlGetLiveCounts());
   }
 }
 

@@ -14,7 +14,9 @@ import picture  # noqa: E402
 import viewer_case  # noqa: E402
 
 # Markers the sanitizers put in front of every report they print.
-SANITIZER_MARKERS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:")
+SANITIZER_MARKERS = (
+    "AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:"
+)
 
 
 def sanitizer_report(text):

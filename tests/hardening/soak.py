@@ -51,7 +51,8 @@ class SoakResult:
 
     def summary(self):
         rss = [r for t, r, _ in self.samples if t > self.warmup_s]
-        return (f"{len(self.samples)} samples over {self.samples[-1][0]:.0f} s, {self.drags} drags; "
+        return (f"{len(self.samples)} samples over {self.samples[-1][0]:.0f} s, "
+                f"{self.drags} drags; "
                 f"peak resident {self.peak_at_warmup_kb()} KiB after the {self.warmup_s:.0f} s "
                 f"warm-up, {self.peak_kb()} KiB at the end: growth {self.growth_kb()} KiB; "
                 f"resident after warm-up {min(rss)}..{max(rss)} KiB")
@@ -69,7 +70,8 @@ def soak(program_path, texture, seconds, warmup_s, log=None):
         samples, drags, next_drag, next_report = [], 0, began, began
         while (now := time.monotonic()) - began < seconds:
             if not program.running():
-                raise harness.HarnessError(f"the viewer ended during the soak: {program.stderr()!r}")
+                raise harness.HarnessError(
+                    f"the viewer ended during the soak: {program.stderr()!r}")
             samples.append((now - began, program.memory_kb("VmRSS"), program.memory_kb("VmHWM")))
             if log and now >= next_report:
                 print(f"{samples[-1][0]:6.0f} s  resident {samples[-1][1]} KiB  peak "

@@ -50,8 +50,8 @@ class InputStorm(viewer_case.ViewerCase):
         stormed = harness.settled_screenshot(window, differs_from=first, timeout=SETTLE_WITHIN_S)
         settled_after = time.monotonic() - sent
         self.keep(stormed, "stormed")
-        print(f"\n{MOVES} moves sent in {sent - began:.2f} s; picture settled {settled_after:.2f} s "
-              f"later", flush=True)
+        print(f"\n{MOVES} moves sent in {sent - began:.2f} s; picture settled "
+              f"{settled_after:.2f} s later", flush=True)
         asked = time.monotonic()
         window.close_through_wm()
         self.assertEqual(program.wait_exit(EXIT_WITHIN_S - (time.monotonic() - asked)), 0,

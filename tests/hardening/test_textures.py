@@ -93,7 +93,8 @@ class TextureCorpus(viewer_case.ViewerCase):
 def add_case_tests():
     """One test per corpus entry, named after it."""
     for case in texture_corpus.CASES:
-        check = TextureCorpus.check_drawn if case.expect == texture_corpus.DRAWN else TextureCorpus.check_refused
+        drawn = case.expect == texture_corpus.DRAWN
+        check = TextureCorpus.check_drawn if drawn else TextureCorpus.check_refused
 
         def test(self, case=case, check=check):
             check(self, case)
