@@ -6,6 +6,7 @@ close, and readings of the process from /proc. Needs DISPLAY to name a private s
 manager (tests/support/with-xvfb --wm) and xdotool, xwininfo, wmctrl and ImageMagick's import.
 """
 
+import atexit
 import os
 import shutil
 import signal
@@ -60,6 +61,8 @@ class Layout:
         self.top = tempfile.mkdtemp(prefix="tavenor-e2e-")
         self.app = os.path.join(self.top, "app")
         os.mkdir(self.app)
+        # Also gone when a run ends without reaching its own clean-up.
+        atexit.register(self.remove)
 
     def put_texture(self, source, where="parent"):
         """Copies the file source as leopard.jpg into app/ (where="app") or its parent."""

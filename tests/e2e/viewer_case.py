@@ -7,6 +7,7 @@ Each test file is run as: python3 test_x.py --program <built viewer> --root <rep
 
 import argparse
 import os
+import signal
 import sys
 import unittest
 
@@ -78,4 +79,14 @@ def main():
     ROOT = os.path.abspath(args.root)
     if not os.environ.get("DISPLAY"):
         sys.exit("no DISPLAY: run under tests/support/with-xvfb --wm")
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+    signal.signal(signal.SIGTERM, _end_on_terminate)
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2, catchbreak=True)
+
+
+def _end_on_terminate(_signal, frame):
+    """A terminated run still ends its programs and removes its directories: unittest's break
+    handler stops the run after this test, and SystemExit ends the test, its tearDown running."""
+    handler = signal.getsignal(signal.SIGINT)
+    if callable(handler):
+        handler(signal.SIGINT, frame)
+    sys.exit(128 + signal.SIGTERM)
