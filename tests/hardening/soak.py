@@ -4,7 +4,7 @@ from /proc every half second. After the warm-up, memory must stop growing: the p
 may rise by at most 1 MB over the peak reached during the warm-up.
 
 Used by test_soak.py (30 s in the suite) and scripts/soak (10 minutes). Alone, under with-xvfb --wm:
-python3 soak.py --program build/tavenor --root . [--seconds 600] [--warmup 60]
+python3 soak.py --program build/tavenor --root . [--seconds 600] [--warmup 300]
 """
 
 import argparse
@@ -49,13 +49,20 @@ class SoakResult:
         """How far the peak resident size rose after the warm-up."""
         return self.peak_kb() - self.peak_at_warmup_kb()
 
+    def last_rise_s(self):
+        """When the peak resident size last rose (seconds into the run)."""
+        rises = [t for (t, _, hwm), (_, _, before) in zip(self.samples[1:], self.samples)
+                 if hwm > before]
+        return rises[-1] if rises else 0.0
+
     def summary(self):
         rss = [r for t, r, _ in self.samples if t > self.warmup_s]
         return (f"{len(self.samples)} samples over {self.samples[-1][0]:.0f} s, "
                 f"{self.drags} drags; "
                 f"peak resident {self.peak_at_warmup_kb()} KiB after the {self.warmup_s:.0f} s "
-                f"warm-up, {self.peak_kb()} KiB at the end: growth {self.growth_kb()} KiB; "
-                f"resident after warm-up {min(rss)}..{max(rss)} KiB")
+                f"warm-up, {self.peak_kb()} KiB at the end: growth {self.growth_kb()} KiB, last "
+                f"rise at {self.last_rise_s():.0f} s; resident after warm-up {min(rss)}..{max(rss)} "
+                f"KiB")
 
 
 def soak(program_path, texture, seconds, warmup_s, log=None):
@@ -98,7 +105,7 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--root", required=True)
     parser.add_argument("--seconds", type=float, default=600)
-    parser.add_argument("--warmup", type=float, default=60)
+    parser.add_argument("--warmup", type=float, default=300)
     args = parser.parse_args()
     texture = os.path.join(args.root, harness.TEXTURE_NAME)
     result = soak(os.path.abspath(args.program), texture, args.seconds, args.warmup, log=sys.stdout)
