@@ -14,28 +14,24 @@ namespace {
 
 using Construction = FakeWindowTest;
 
-TEST_F(Construction, SizesTheBallToTheForegroundClientArea) {
-  fake_win32::Get().foregroundClient = RECT{0, 0, 800, 500};
-  ArcballControl ball;
-  EXPECT_EQ(800, ball.Width());
-  EXPECT_EQ(500, ball.Height());
-  EXPECT_FLOAT_EQ(0.9f, ball.Radius());
-}
-
-TEST_F(Construction, FallsBackTo600By300WithoutAForegroundWindow) {
-  fake_win32::Get().foregroundClient = RECT{0, 0, 800, 500};
-  fake_win32::Get().hasForeground = false;
-  ArcballControl ball;
-  EXPECT_EQ(600, ball.Width());
-  EXPECT_EQ(300, ball.Height());
-  EXPECT_FLOAT_EQ(0.9f, ball.Radius());
-}
-
-TEST_F(Construction, FallsBackTo600By300ForAnEmptyClientArea) {
-  fake_win32::Get().foregroundClient = RECT{0, 0, 0, 0};
-  ArcballControl ball;
-  EXPECT_EQ(600, ball.Width());
-  EXPECT_EQ(300, ball.Height());
+TEST_F(Construction, SizesTheBallToTheForegroundClientAreaOr600By300) {
+  const struct {
+    bool hasForeground;
+    RECT client;
+    int width, height;
+  } cases[] = {
+      {true, RECT{0, 0, 800, 500}, 800, 500},
+      {false, RECT{0, 0, 800, 500}, 600, 300},
+      {true, RECT{0, 0, 0, 0}, 600, 300},
+  };
+  for (const auto& c : cases) {
+    fake_win32::Get().hasForeground = c.hasForeground;
+    fake_win32::Get().foregroundClient = c.client;
+    ArcballControl ball;
+    EXPECT_EQ(c.width, ball.Width()) << c.hasForeground << " " << c.client.right;
+    EXPECT_EQ(c.height, ball.Height()) << c.hasForeground << " " << c.client.right;
+    EXPECT_FLOAT_EQ(0.9f, ball.Radius());
+  }
 }
 
 TEST_F(Construction, StartsAtRestWithIdentityOrientationAndMatrices) {
@@ -67,14 +63,6 @@ TEST_F(Construction, KeepsItsMatricesOnSixteenByteBoundaries) {
 
 using Resize = FakeWindowTest;
 
-TEST_F(Resize, StoresSizeAndRadius) {
-  ArcballControl ball = ViewerBall();
-  ball.Resize(640, 480, 0.75f);
-  EXPECT_EQ(640, ball.Width());
-  EXPECT_EQ(480, ball.Height());
-  EXPECT_FLOAT_EQ(0.75f, ball.Radius());
-}
-
 TEST_F(Resize, IgnoresASizeOrRadiusWithoutExtent) {
   ArcballControl ball = ViewerBall();
   ball.Resize(0, 300, 0.9f);
@@ -91,30 +79,28 @@ TEST_F(Resize, IgnoresASizeOrRadiusWithoutExtent) {
 
 using MapToSphere = FakeWindowTest;
 
-TEST_F(MapToSphere, PutsTheCentreOnThePole) {
+TEST_F(MapToSphere, PutsKnownPointsWhereTheBallFormulaSays) {
   ArcballControl ball = ViewerBall();
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 1), ball.MapToSphere(300, 150), 0.0f);
-}
-
-TEST_F(MapToSphere, PutsTheRimPointsOnTheEquatorWithZExactlyZero) {
-  ArcballControl ball = ViewerBall();
-  // x grows to the left of the centre, y downward.
-  ExpectVectorNear(D3DXVECTOR3(-1, 0, 0), ball.MapToSphere(570, 150), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(1, 0, 0), ball.MapToSphere(30, 150), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, -1, 0), ball.MapToSphere(300, 15), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, 1, 0), ball.MapToSphere(300, 285), 0.0f);
-}
-
-TEST_F(MapToSphere, PullsACornerOntoTheRim) {
-  ArcballControl ball = ViewerBall();
-  // (300/270, -150/135) = (10/9, -10/9): m = 2.469 > 1, scaled by 1/sqrt(m).
-  ExpectVectorNear(D3DXVECTOR3(0.7071068f, -0.7071068f, 0), ball.MapToSphere(0, 0));
-}
-
-TEST_F(MapToSphere, LiftsAnInnerPointOntoTheBall) {
-  ArcballControl ball = ViewerBall();
-  // bx = -(435 - 300) / 270 = -0.5, z = sqrt(1 - 0.25).
-  ExpectVectorNear(D3DXVECTOR3(-0.5f, 0, SIN_60), ball.MapToSphere(435, 150));
+  // x grows to the left of the centre, y downward; the pole and the rim are exact.
+  const struct {
+    float x, y;
+    D3DXVECTOR3 expected;
+    float tolerance;
+  } cases[] = {
+      {300, 150, D3DXVECTOR3(0, 0, 1), 0.0f},
+      {570, 150, D3DXVECTOR3(-1, 0, 0), 0.0f},
+      {30, 150, D3DXVECTOR3(1, 0, 0), 0.0f},
+      {300, 15, D3DXVECTOR3(0, -1, 0), 0.0f},
+      {300, 285, D3DXVECTOR3(0, 1, 0), 0.0f},
+      // (300/270, -150/135) = (10/9, -10/9): m = 2.469 > 1, scaled by 1/sqrt(m).
+      {0, 0, D3DXVECTOR3(0.7071068f, -0.7071068f, 0), TOLERANCE},
+      // bx = -(435 - 300) / 270 = -0.5, z = sqrt(1 - 0.25).
+      {435, 150, D3DXVECTOR3(-0.5f, 0, SIN_60), TOLERANCE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
+    ExpectVectorNear(c.expected, ball.MapToSphere(c.x, c.y), c.tolerance);
+  }
 }
 
 TEST_F(MapToSphere, UsesIntegerHalfSizesButUnroundedHalfAxes) {
@@ -141,19 +127,21 @@ TEST_F(MapToSphere, ReturnsUnitVectorsInTheUpperHalfEverywhere) {
 // ---- Rotation between ball points ---------------------------------------------------
 
 TEST(RotationBetween, IsCrossProductAndDotProduct) {
-  const D3DXVECTOR3 from(0.6f, 0, 0.8f), to(0, 0.8f, 0.6f);
-  // from x to = (0*0.6 - 0.8*0.8, 0.8*0 - 0.6*0.6, 0.6*0.8 - 0), from . to = 0.48.
-  ExpectQuaternionNear(D3DXQUATERNION(-0.64f, -0.36f, 0.48f, 0.48f), RotationBetween(&from, &to));
-}
-
-TEST(RotationBetween, OfEqualPointsIsTheIdentity) {
-  const D3DXVECTOR3 p(0.48f, -0.6f, 0.64f);
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, 1), RotationBetween(&p, &p));
-}
-
-TEST(RotationBetween, OfOppositeRimPointsIsMinusIdentity) {
-  const D3DXVECTOR3 from(1, 0, 0), to(-1, 0, 0);
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, -1), RotationBetween(&from, &to), 0.0f);
+  const struct {
+    D3DXVECTOR3 from, to;
+    D3DXQUATERNION expected;
+  } cases[] = {
+      // (0*0.6 - 0.8*0.8, 0.8*0 - 0.6*0.6, 0.6*0.8 - 0), dot 0.48.
+      {D3DXVECTOR3(0.6f, 0, 0.8f), D3DXVECTOR3(0, 0.8f, 0.6f),
+       D3DXQUATERNION(-0.64f, -0.36f, 0.48f, 0.48f)},
+      {D3DXVECTOR3(0.48f, -0.6f, 0.64f), D3DXVECTOR3(0.48f, -0.6f, 0.64f),
+       D3DXQUATERNION(0, 0, 0, 1)},
+      // Opposite rim points.
+      {D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(-1, 0, 0), D3DXQUATERNION(0, 0, 0, -1)},
+  };
+  for (const auto& c : cases) {
+    ExpectQuaternionNear(c.expected, RotationBetween(&c.from, &c.to));
+  }
 }
 
 // ---- Rotation drag --------------------------------------------------------------------
@@ -221,21 +209,13 @@ TEST_F(RotationDrag, MeasuresEveryMoveFromThePress) {
   ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
 }
 
-TEST_F(RotationDrag, StopKeepsTheOrientationAndLaterMovesDoNothing) {
+TEST_F(RotationDrag, StopKeepsTheTurnAndASecondDragStartsFromIt) {
   ArcballControl ball = ViewerBall();
   ball.StartRotation(300, 150);
   ball.ContinueRotation(435, 150);
   ball.StopRotation();
   EXPECT_FALSE(ball.Dragging());
-  ball.ContinueRotation(300, 15);
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
-}
-
-TEST_F(RotationDrag, ASecondDragStartsFromWhereTheFirstEnded) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(435, 150);
-  ball.StopRotation();
+  ball.ContinueRotation(300, 15);  // no drag: changes nothing
   ball.StartRotation(300, 150);
   ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.StartOrientation());
   ball.ContinueRotation(300, 15);

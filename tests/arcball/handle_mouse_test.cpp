@@ -19,18 +19,13 @@ class HandleMouse : public FakeWindowTest {
 
 // ---- Pan and dolly ------------------------------------------------------------------
 
-TEST_F(HandleMouse, RightDragPansAlongXAndY) {
+TEST_F(HandleMouse, RightDragPansAlongXAndYStepByStep) {
   Send(WM_RBUTTONDOWN, 100, 100);
   Send(WM_MOUSEMOVE, 130, 70, MK_RBUTTON);
   // dx = (100 - 130) / 600 = -0.05, dy = (100 - 70) / 300 = 0.1: step (-2 dx, 2 dy, 0).
   ExpectTranslation(0.1f, 0.2f, 0.0f, *ball.TranslationMatrix());
   EXPECT_EQ(130, ball.LastMouse().x);
   EXPECT_EQ(70, ball.LastMouse().y);
-}
-
-TEST_F(HandleMouse, PanStepsAddUpFromEachMoveToTheNext) {
-  Send(WM_RBUTTONDOWN, 100, 100);
-  Send(WM_MOUSEMOVE, 130, 70, MK_RBUTTON);
   Send(WM_MOUSEMOVE, 190, 100, MK_RBUTTON);
   // Second step: 60 pixels right (+0.2), 30 pixels down (-0.2).
   ExpectTranslation(0.3f, 0.0f, 0.0f, *ball.TranslationMatrix());
@@ -51,18 +46,17 @@ TEST_F(HandleMouse, RightAndMiddleTogetherPanOnly) {
   ExpectTranslation(0.1f, 0.2f, 0.0f, *ball.TranslationMatrix());
 }
 
-TEST_F(HandleMouse, FirstTranslatingMoveWithoutAPressDoesNotJump) {
+TEST_F(HandleMouse, FirstPanOrDollyMoveWithoutAPressDoesNotJump) {
   Send(WM_MOUSEMOVE, 130, 70, MK_RBUTTON);
   ExpectTranslation(0.0f, 0.0f, 0.0f, *ball.TranslationMatrix());
   EXPECT_EQ(130, ball.LastMouse().x);
   EXPECT_EQ(70, ball.LastMouse().y);
   Send(WM_MOUSEMOVE, 160, 40, MK_RBUTTON);
   ExpectTranslation(0.1f, 0.2f, 0.0f, *ball.TranslationMatrix());
-}
-
-TEST_F(HandleMouse, FirstDollyMoveWithoutAPressDoesNotJump) {
-  Send(WM_MOUSEMOVE, 400, 10, MK_MBUTTON);
-  ExpectTranslation(0.0f, 0.0f, 0.0f, *ball.TranslationMatrix());
+  // Nor does a first dolly move.
+  ArcballControl fresh = ViewerBall();
+  fresh.HandleMouse(Window(), WM_MOUSEMOVE, MK_MBUTTON, MAKELPARAM(400, 10));
+  ExpectTranslation(0.0f, 0.0f, 0.0f, *fresh.TranslationMatrix());
 }
 
 TEST_F(HandleMouse, TranslatingMoveAfterALeftDragMeasuresFromTheLastRightPress) {
@@ -99,15 +93,6 @@ TEST_F(HandleMouse, MoveWithoutButtonFlagsChangesNothing) {
 
 // ---- Rotation through messages --------------------------------------------------------
 
-TEST_F(HandleMouse, LeftDragTurnsUntilTheLeftRelease) {
-  Send(WM_LBUTTONDOWN, 300, 150);
-  EXPECT_TRUE(ball.Dragging());
-  Send(WM_MOUSEMOVE, 435, 150, MK_LBUTTON);
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
-  Send(WM_LBUTTONUP, 435, 150);
-  EXPECT_FALSE(ball.Dragging());
-}
-
 TEST_F(HandleMouse, LeftPressOutsideCapturesButStartsNoDrag) {
   Send(WM_LBUTTONDOWN, 650, 150);
   EXPECT_EQ(1, fake_win32::Get().setCaptureCalls);
@@ -117,8 +102,9 @@ TEST_F(HandleMouse, LeftPressOutsideCapturesButStartsNoDrag) {
   ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, 1), ball.Orientation(), 0.0f);
 }
 
-TEST_F(HandleMouse, RightReleaseDuringALeftDragFreesTheCaptureButKeepsTurning) {
+TEST_F(HandleMouse, LeftDragTurnsUntilTheLeftReleaseEvenIfARightReleaseFreesTheCapture) {
   Send(WM_LBUTTONDOWN, 300, 150);
+  EXPECT_TRUE(ball.Dragging());
   Send(WM_RBUTTONDOWN, 300, 150);
   Send(WM_RBUTTONUP, 300, 150);
   EXPECT_EQ(1, fake_win32::Get().releaseCaptureCalls);
@@ -145,7 +131,7 @@ TEST_F(HandleMouse, DoubleClicksActAsPresses) {
 
 // ---- Capture --------------------------------------------------------------------------
 
-TEST_F(HandleMouse, EveryPressCapturesAndEveryReleaseFrees) {
+TEST_F(HandleMouse, EveryPressCapturesEveryReleaseFreesAndMovesDoNeither) {
   const UINT presses[] = {WM_LBUTTONDOWN,   WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
                           WM_RBUTTONDBLCLK, WM_MBUTTONDOWN,   WM_MBUTTONDBLCLK};
   int expected = 0;
@@ -162,14 +148,11 @@ TEST_F(HandleMouse, EveryPressCapturesAndEveryReleaseFrees) {
     EXPECT_EQ(++expected, fake_win32::Get().releaseCaptureCalls) << std::hex << release;
     EXPECT_EQ(nullptr, fake_win32::Get().capture) << std::hex << release;
   }
-  EXPECT_EQ(6, fake_win32::Get().setCaptureCalls);
-}
-
-TEST_F(HandleMouse, MovesNeitherCaptureNorRelease) {
+  // Moves neither capture nor release.
   Send(WM_MOUSEMOVE, 10, 10, MK_LBUTTON | MK_RBUTTON | MK_MBUTTON);
   Send(WM_MOUSEMOVE, 20, 20, 0);
-  EXPECT_EQ(0, fake_win32::Get().setCaptureCalls);
-  EXPECT_EQ(0, fake_win32::Get().releaseCaptureCalls);
+  EXPECT_EQ(6, fake_win32::Get().setCaptureCalls);
+  EXPECT_EQ(3, fake_win32::Get().releaseCaptureCalls);
 }
 
 // ---- Results and other messages -----------------------------------------------------------
@@ -203,15 +186,15 @@ TEST_F(HandleMouse, ReturnsZeroAndChangesNothingForOtherMessages) {
 // ---- Coordinates -----------------------------------------------------------------------------
 
 TEST_F(HandleMouse, ReadsEachWordAsASigned16BitCoordinate) {
-  ball.HandleMouse(Window(), WM_RBUTTONDOWN, 0, static_cast<LPARAM>(0x0005FFFF));
-  EXPECT_EQ(-1, ball.LastMouse().x);
-  EXPECT_EQ(5, ball.LastMouse().y);
-  ball.HandleMouse(Window(), WM_RBUTTONDOWN, 0, static_cast<LPARAM>(0xFFFF0007u));
-  EXPECT_EQ(7, ball.LastMouse().x);
-  EXPECT_EQ(-1, ball.LastMouse().y);
-  ball.HandleMouse(Window(), WM_RBUTTONDOWN, 0, static_cast<LPARAM>(0x80007FFFu));
-  EXPECT_EQ(32767, ball.LastMouse().x);
-  EXPECT_EQ(-32768, ball.LastMouse().y);
+  const struct {
+    LPARAM packed;
+    int x, y;
+  } cases[] = {{0x0005FFFF, -1, 5}, {0xFFFF0007u, 7, -1}, {0x80007FFFu, 32767, -32768}};
+  for (const auto& c : cases) {
+    ball.HandleMouse(Window(), WM_RBUTTONDOWN, 0, c.packed);
+    EXPECT_EQ(c.x, ball.LastMouse().x) << std::hex << c.packed;
+    EXPECT_EQ(c.y, ball.LastMouse().y) << std::hex << c.packed;
+  }
 }
 
 TEST_F(HandleMouse, PansWithAPointerLeftOfTheWindow) {
