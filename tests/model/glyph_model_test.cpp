@@ -140,39 +140,6 @@ TEST(StripTable, ListsTheDesignedWord) {
   EXPECT_EQ(GLYPH_VERTEX_COUNT, 756);
 }
 
-// Strips 1 to 22 of the reference layout (blocks 1 and 2): first vertex and
-// vertex count.
-TEST(StripTable, MatchesTheReferenceLayoutInTheFirstTwoBlocks) {
-  const std::vector<std::pair<int, int>> reference = {
-      {0, 18},   {18, 18},  {36, 44},  {80, 8},   {88, 8},   {96, 24}, {120, 40}, {160, 40},
-      {200, 48}, {248, 32}, {280, 8},  {288, 7},  {295, 8},  {303, 7}, {310, 48}, {358, 13},
-      {371, 13}, {384, 36}, {420, 21}, {441, 21}, {462, 36}, {498, 28}};
-  std::vector<std::pair<int, int>> ours;
-  for (const GlyphStrip& s : GlyphStripTable()) {
-    if (s.block < 3) ours.emplace_back(s.firstVertex, s.vertexCount);
-  }
-  EXPECT_EQ(ours, reference);
-}
-
-TEST(StripTable, PiecesEmitFacesThenWallsInBlockOrder) {
-  int block = 1;
-  for (const PieceStrips& piece : Pieces()) {
-    ASSERT_FALSE(piece.fronts.empty());
-    ASSERT_EQ(piece.backs.size(), piece.fronts.size());
-    ASSERT_FALSE(piece.walls.empty());
-    EXPECT_EQ(piece.walls.front().kind, StripKind::OuterWall);
-    for (std::size_t i = 1; i < piece.walls.size(); ++i) {
-      EXPECT_EQ(piece.walls[i].kind, StripKind::HoleWall);
-    }
-    for (std::size_t i = 0; i < piece.fronts.size(); ++i) {
-      EXPECT_EQ(piece.backs[i].vertexCount, piece.fronts[i].vertexCount);
-      EXPECT_LT(piece.fronts.back().firstVertex, piece.backs[i].firstVertex);
-    }
-    EXPECT_GE(piece.fronts[0].block, block);
-    block = piece.fronts[0].block;
-  }
-}
-
 // ---- Face strips -------------------------------------------------------------------
 
 TEST(FaceStrips, BackFacesRepeatTheFrontsOneUnitBehind) {
@@ -242,7 +209,7 @@ TEST(FaceStrips, HaveEveryVertexOnTheirPiecesWalls) {
 
 // ---- Wall walks --------------------------------------------------------------------
 
-TEST(WallWalks, PairFrontAndBackEdgesAtEachOutlinePoint) {
+TEST(WallWalks, PairFrontAndBackEdgesAtEachOutlinePointAndEndWhereTheyStart) {
   for (const PieceStrips& piece : Pieces()) {
     for (const GlyphStrip& wall : piece.walls) {
       const auto v = VerticesOf(wall);
@@ -253,13 +220,6 @@ TEST(WallWalks, PairFrontAndBackEdgesAtEachOutlinePoint) {
         EXPECT_EQ(v[i + 1].position.z, 1.0f);
         EXPECT_TRUE(SameVector(v[i].normal, v[i + 1].normal));
       }
-    }
-  }
-}
-
-TEST(WallWalks, EndWhereTheyStart) {
-  for (const PieceStrips& piece : Pieces()) {
-    for (const GlyphStrip& wall : piece.walls) {
       const std::vector<XY> walk = WalkPoints(wall);
       EXPECT_EQ(walk.front(), walk.back()) << "wall at " << wall.firstVertex;
     }
@@ -366,20 +326,15 @@ TEST(GlyphModel, PutsEveryCoordinateOnTheQuarterGrid) {
   }
 }
 
-TEST(GlyphModel, ColoursFacesWhiteAndWallsGrey) {
+TEST(GlyphModel, ColoursFacesWhiteAndWallsGreyWithTextureCoordinatesLeftAtZero) {
   for (const GlyphStrip& strip : GlyphStripTable()) {
     const bool wall = IsWall(strip.kind);
     for (const GlyphVertex& v : VerticesOf(strip)) {
       EXPECT_EQ(v.diffuse, wall ? 0xFFAAAAAAu : 0xFFFFFFFFu);
       EXPECT_EQ(v.specular, 0xFFFFFFFFu);
+      EXPECT_EQ(v.u, 0.0f);
+      EXPECT_EQ(v.v, 0.0f);
     }
-  }
-}
-
-TEST(GlyphModel, LeavesTextureCoordinatesAtZero) {
-  for (const GlyphVertex& v : Model()) {
-    EXPECT_EQ(v.u, 0.0f);
-    EXPECT_EQ(v.v, 0.0f);
   }
 }
 
@@ -395,41 +350,28 @@ TEST(GlyphModel, WritesNothingIntoAnArrayOfTheWrongSize) {
 
 // ---- Texture coordinates -----------------------------------------------------------
 
-TEST(TextureCoordinates, TakeAQuarterOfXAndYOnFaces) {
-  std::vector<GlyphVertex> v = {VertexAt(2.25f, 2.0f, 0.0f, {0.0f, 0.0f, -1.0f}),
-                                VertexAt(11.75f, 4.0f, 1.0f, {0.0f, 0.0f, 1.0f})};
-  GenerateTextureCoordinates(v);
-  EXPECT_EQ(v[0].u, 0.5625f);
-  EXPECT_EQ(v[0].v, 0.5f);
-  EXPECT_EQ(v[1].u, 2.9375f);
-  EXPECT_EQ(v[1].v, 1.0f);
-}
-
-TEST(TextureCoordinates, TakeAQuarterOfYAndTheDepthOnWallsFacingX) {
-  std::vector<GlyphVertex> v = {VertexAt(2.25f, 2.5f, 1.0f, {-1.0f, 0.0f, 0.0f}),
-                                VertexAt(3.0f, 1.0f, 0.0f, {1.0f, 0.0f, 0.0f})};
-  GenerateTextureCoordinates(v);
-  EXPECT_EQ(v[0].u, 0.625f);
-  EXPECT_EQ(v[0].v, 1.0f);
-  EXPECT_EQ(v[1].u, 0.25f);
-  EXPECT_EQ(v[1].v, 0.0f);
-}
-
-TEST(TextureCoordinates, TakeAQuarterOfXAndTheDepthOnWallsFacingY) {
-  std::vector<GlyphVertex> v = {VertexAt(0.75f, 3.25f, 1.0f, {0.0f, -1.0f, 0.0f})};
-  GenerateTextureCoordinates(v);
-  EXPECT_EQ(v[0].u, 0.1875f);
-  EXPECT_EQ(v[0].v, 1.0f);
-}
-
-TEST(TextureCoordinates, TakeAQuarterOfXAndTheDepthOnSlantedWalls) {
-  std::vector<GlyphVertex> v = {VertexAt(3.25f, 2.5f, 1.0f, {0.71f, 0.71f, 0.0f}),
-                                VertexAt(1.5f, 0.25f, 0.0f, {-0.86f, 0.51f, 0.0f})};
-  GenerateTextureCoordinates(v);
-  EXPECT_EQ(v[0].u, 0.8125f);
-  EXPECT_EQ(v[0].v, 1.0f);
-  EXPECT_EQ(v[1].u, 0.375f);
-  EXPECT_EQ(v[1].v, 0.0f);
+// Faces take a quarter of x and y; walls facing x a quarter of y and the
+// depth; walls facing y and slanted walls a quarter of x and the depth.
+TEST(TextureCoordinates, FollowTheWorkedExamples) {
+  const struct {
+    GlyphVertex vertex;
+    float u, v;
+  } cases[] = {
+      {VertexAt(2.25f, 2.0f, 0.0f, {0.0f, 0.0f, -1.0f}), 0.5625f, 0.5f},
+      {VertexAt(11.75f, 4.0f, 1.0f, {0.0f, 0.0f, 1.0f}), 2.9375f, 1.0f},
+      {VertexAt(2.25f, 2.5f, 1.0f, {-1.0f, 0.0f, 0.0f}), 0.625f, 1.0f},
+      {VertexAt(3.0f, 1.0f, 0.0f, {1.0f, 0.0f, 0.0f}), 0.25f, 0.0f},
+      {VertexAt(0.75f, 3.25f, 1.0f, {0.0f, -1.0f, 0.0f}), 0.1875f, 1.0f},
+      {VertexAt(3.25f, 2.5f, 1.0f, {0.71f, 0.71f, 0.0f}), 0.8125f, 1.0f},
+      {VertexAt(1.5f, 0.25f, 0.0f, {-0.86f, 0.51f, 0.0f}), 0.375f, 0.0f},
+  };
+  std::vector<GlyphVertex> vertices;
+  for (const auto& c : cases) vertices.push_back(c.vertex);
+  GenerateTextureCoordinates(vertices);
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    EXPECT_EQ(vertices[i].u, cases[i].u) << "case " << i;
+    EXPECT_EQ(vertices[i].v, cases[i].v) << "case " << i;
+  }
 }
 
 }  // namespace
