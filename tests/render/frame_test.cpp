@@ -89,17 +89,14 @@ TEST_F(DrawFrameTest, DrawsEachStripFromWhereThePreviousEnded) {
   EXPECT_EQ(first, GLYPH_VERTEX_COUNT) << "the strips should end at the model's last vertex";
 }
 
-TEST_F(DrawFrameTest, OnlyClearsAndPresentsWhenTheSceneCannotBegin) {
+TEST_F(DrawFrameTest, OnlyClearsAndPresentsWhenTheSceneCannotBeginThenRecovers) {
   fake_d3d9::Get().failBeginScene = true;
 
   DrawFrame();
 
   EXPECT_THAT(CallNames(), ElementsAre("Clear", "BeginScene", "Present"));
-}
 
-TEST_F(DrawFrameTest, DrawsAWholeFrameAgainAfterASceneFailed) {
-  fake_d3d9::Get().failBeginScene = true;
-  DrawFrame();
+  // The next frame whose scene begins is whole again.
   fake_d3d9::Get().failBeginScene = false;
   fake_d3d9::Get().calls.clear();
 

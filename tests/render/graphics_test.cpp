@@ -85,7 +85,7 @@ TEST_F(StartGraphicsTest, FailsAtOnceWithoutADirect3DObject) {
   EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
 }
 
-TEST_F(StartGraphicsTest, KeepsTheDirect3DObjectButNothingElseWhenTheDeviceFails) {
+TEST_F(StartGraphicsTest, KeepsTheDirect3DObjectForReleaseButNothingElseWhenTheDeviceFails) {
   fake_d3d9::Get().failCreateDevice = true;
 
   EXPECT_EQ(StartGraphics(StandInWindow()), E_FAIL);
@@ -96,6 +96,11 @@ TEST_F(StartGraphicsTest, KeepsTheDirect3DObjectButNothingElseWhenTheDeviceFails
   EXPECT_EQ(g_device, nullptr);
   EXPECT_EQ(g_arcball, nullptr);
   EXPECT_EQ(fake_d3d9::LiveObjects(), 1);
+
+  // ReleaseGraphics takes down what the failed start left held.
+  ReleaseGraphics();
+  EXPECT_EQ(g_d3d, nullptr);
+  EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
 }
 
 TEST_F(ReleaseGraphicsTest, ReleasesBufferTextureDeviceAndDirect3DInThatOrder) {
@@ -121,7 +126,9 @@ TEST_F(ReleaseGraphicsTest, ReleasesBufferTextureDeviceAndDirect3DInThatOrder) {
   EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
 }
 
-TEST_F(ReleaseGraphicsTest, ASecondReleaseDoesNothing) {
+TEST_F(ReleaseGraphicsTest, DoesNothingBeforeAStartOrAfterARelease) {
+  ReleaseGraphics();
+  EXPECT_THAT(fake_d3d9::Get().calls, IsEmpty());
   StartWithResources();
   ReleaseGraphics();
   fake_d3d9::Get().calls.clear();
@@ -145,22 +152,6 @@ TEST_F(ReleaseGraphicsTest, SkipsTheModelResourcesWhenTheyWereNeverMade) {
   EXPECT_EQ(releases[1].target, d3d);
   EXPECT_EQ(g_arcball, nullptr);
   EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
-}
-
-TEST_F(ReleaseGraphicsTest, ReleasesWhatAFailedDeviceCreationLeftHeld) {
-  fake_d3d9::Get().failCreateDevice = true;
-  ASSERT_EQ(StartGraphics(StandInWindow()), E_FAIL);
-
-  ReleaseGraphics();
-
-  EXPECT_EQ(g_d3d, nullptr);
-  EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
-}
-
-TEST_F(ReleaseGraphicsTest, DoesNothingWhenNothingWasMade) {
-  ReleaseGraphics();
-
-  EXPECT_THAT(fake_d3d9::Get().calls, IsEmpty());
 }
 
 }  // namespace
