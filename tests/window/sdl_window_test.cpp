@@ -232,28 +232,20 @@ TEST_F(SdlWindowTest, CapturedMovesOutsideTheWindowKeepTheirClientCoordinates) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
-TEST_F(SdlWindowTest, WithoutCsDblclksAQuickSecondPressIsAnotherPress) {
-  Open(CS_CLASSDC, "No double clicks");
-  Input(MoveTo(300, 150), WM_MOUSEMOVE);
-  Input("click --repeat 2 --delay 60 1", WM_LBUTTONUP, 2);
-  std::vector<UINT> buttons;
-  for (const Seen& seen : g_seen) {
-    if (seen.message != WM_MOUSEMOVE) buttons.push_back(seen.message);
+TEST_F(SdlWindowTest, AQuickSecondPressIsADoubleClickOnlyWithCsDblclks) {
+  for (const UINT style : {UINT{CS_CLASSDC}, UINT{CS_DBLCLKS}}) {
+    SCOPED_TRACE(style == CS_DBLCLKS ? "CS_DBLCLKS" : "CS_CLASSDC");
+    Open(style, style == CS_DBLCLKS ? "Double clicks" : "No double clicks");
+    Input(MoveTo(300, 150), WM_MOUSEMOVE);
+    Input("click --repeat 2 --delay 60 1", WM_LBUTTONUP, 2);
+    std::vector<UINT> buttons;
+    for (const Seen& seen : g_seen) {
+      if (seen.message != WM_MOUSEMOVE) buttons.push_back(seen.message);
+    }
+    const UINT second = style == CS_DBLCLKS ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    EXPECT_EQ(buttons, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, second, WM_LBUTTONUP}));
+    CloseWindowLayer();
   }
-  EXPECT_EQ(buttons,
-            (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}));
-}
-
-TEST_F(SdlWindowTest, WithCsDblclksAQuickSecondPressIsADoubleClick) {
-  Open(CS_DBLCLKS, "Double clicks");
-  Input(MoveTo(300, 150), WM_MOUSEMOVE);
-  Input("click --repeat 2 --delay 60 1", WM_LBUTTONUP, 2);
-  std::vector<UINT> buttons;
-  for (const Seen& seen : g_seen) {
-    if (seen.message != WM_MOUSEMOVE) buttons.push_back(seen.message);
-  }
-  EXPECT_EQ(buttons,
-            (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}));
 }
 
 // ---- Closing and quitting ---------------------------------------------------------
@@ -319,25 +311,27 @@ void DismissBoxLater(const std::string& caption, const std::string& marker,
   ASSERT_TRUE(Shell("(" + script + ") >/dev/null 2>&1 &"));
 }
 
-TEST_F(SdlWindowTest, MessageBoxBlocksUntilReturnIsPressedInIt) {
-  const std::string marker = testing::TempDir() + "box_return." + std::to_string(getpid());
-  std::remove(marker.c_str());
-  DismissBoxLater("Tavenor.exe", marker, "xdotool windowactivate --sync $id key Return");
-  EXPECT_EQ(MessageBoxA(nullptr, "Could not find leopard.jpg", "Tavenor.exe", MB_OK), IDOK);
-  EXPECT_TRUE(Shell("grep -q found " + marker)) << "the box was never on screen";
-  std::remove(marker.c_str());
-}
-
-TEST_F(SdlWindowTest, MessageBoxBlocksUntilOkIsClicked) {
-  const std::string marker = testing::TempDir() + "box_click." + std::to_string(getpid());
-  std::remove(marker.c_str());
-  // The OK button spans the middle of the box's lower half.
-  DismissBoxLater("Clickable.box", marker,
-                  "eval $(xdotool getwindowgeometry --shell $id) && "
-                  "xdotool mousemove --window $id $((WIDTH/2)) $((HEIGHT*3/4)) click 1");
-  EXPECT_EQ(MessageBoxA(nullptr, "Press OK", "Clickable.box", MB_OK), IDOK);
-  EXPECT_TRUE(Shell("grep -q found " + marker)) << "the box was never on screen";
-  std::remove(marker.c_str());
+// The box is answered OK whether Return is pressed in it or its OK button clicked.
+TEST_F(SdlWindowTest, MessageBoxBlocksUntilReturnIsPressedOrOkClicked) {
+  const struct {
+    const char* caption;
+    const char* text;
+    std::string dismiss;
+  } cases[] = {
+      {"Tavenor.exe", "Could not find leopard.jpg", "xdotool windowactivate --sync $id key Return"},
+      // The OK button spans the middle of the box's lower half.
+      {"Clickable.box", "Press OK",
+       "eval $(xdotool getwindowgeometry --shell $id) && "
+       "xdotool mousemove --window $id $((WIDTH/2)) $((HEIGHT*3/4)) click 1"},
+  };
+  for (const auto& c : cases) {
+    const std::string marker = testing::TempDir() + "box." + std::to_string(getpid());
+    std::remove(marker.c_str());
+    DismissBoxLater(c.caption, marker, c.dismiss);
+    EXPECT_EQ(MessageBoxA(nullptr, c.text, c.caption, MB_OK), IDOK) << c.caption;
+    EXPECT_TRUE(Shell("grep -q found " + marker)) << c.caption << " was never on screen";
+    std::remove(marker.c_str());
+  }
 }
 
 }  // namespace
