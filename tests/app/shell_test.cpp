@@ -227,7 +227,7 @@ TEST_F(MainWindowProcTest, HandsMouseMessagesToTheArcballAndThenToDefaultProcess
   EXPECT_EQ(fake_win32::Get().setCaptureCalls, 1);
 }
 
-TEST_F(MainWindowProcTest, ReleasesTheGraphicsAndPostsQuitOnDestroy) {
+TEST_F(MainWindowProcTest, ReleasesTheGraphicsAndPostsQuitOnDestroyThenRoutesNothingToTheArcball) {
   ASSERT_EQ(StartGraphics(window_), S_OK);
 
   EXPECT_EQ(MainWindowProc(window_, WM_DESTROY, 0, 0), 0);
@@ -236,12 +236,7 @@ TEST_F(MainWindowProcTest, ReleasesTheGraphicsAndPostsQuitOnDestroy) {
   EXPECT_EQ(g_device, nullptr);
   EXPECT_EQ(fake_d3d9::LiveObjects(), 0);
   EXPECT_EQ(NextQueuedMessage(), WM_QUIT);
-}
-
-TEST_F(MainWindowProcTest, NoLongerHandsMessagesToTheArcballOnceItIsGone) {
-  ASSERT_EQ(StartGraphics(window_), S_OK);
-  MainWindowProc(window_, WM_DESTROY, 0, 0);
-
+  // Mouse messages no longer reach the arcball once it is gone.
   EXPECT_EQ(PressLeftAtTheBallsCentre(), 0);
 
   EXPECT_EQ(fake_win32::Get().setCaptureCalls, 0);
