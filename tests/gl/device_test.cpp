@@ -65,32 +65,26 @@ class CreateDeviceTest : public ::testing::Test {
   IDirect3D9* d3d_ = nullptr;
 };
 
-TEST_F(CreateDeviceTest, BackBufferTakesTheClientSizeAtCreation) {
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
-  IDirect3DDevice9* device = nullptr;
-  ASSERT_EQ(CreateOn(d3d_, window_, &p, &device), D3D_OK);
-  EXPECT_EQ(p.BackBufferWidth, 48u);
-  EXPECT_EQ(p.BackBufferHeight, 24u);
-  std::vector<D3DCOLOR> pixels;
-  UINT width = 0, height = 0;
-  ASSERT_EQ(D3DGlReadBackBuffer(device, &pixels, &width, &height), D3D_OK);
-  EXPECT_EQ(width, 48u);
-  EXPECT_EQ(height, 24u);
-  EXPECT_EQ(device->Release(), 0u);
-}
-
-TEST_F(CreateDeviceTest, ExplicitBackBufferSizeIsKept) {
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
-  p.BackBufferWidth = 20;
-  p.BackBufferHeight = 10;
-  IDirect3DDevice9* device = nullptr;
-  ASSERT_EQ(CreateOn(d3d_, window_, &p, &device), D3D_OK);
-  std::vector<D3DCOLOR> pixels;
-  UINT width = 0, height = 0;
-  ASSERT_EQ(D3DGlReadBackBuffer(device, &pixels, &width, &height), D3D_OK);
-  EXPECT_EQ(width, 20u);
-  EXPECT_EQ(height, 10u);
-  device->Release();
+// A size of 0 takes the 48 x 24 client area at creation; an explicit size is kept.
+TEST_F(CreateDeviceTest, BackBufferTakesTheClientSizeUnlessOneIsGiven) {
+  const struct {
+    UINT askedWidth, askedHeight, width, height;
+  } cases[] = {{0, 0, 48, 24}, {20, 10, 20, 10}};
+  for (const auto& c : cases) {
+    D3DPRESENT_PARAMETERS p = WindowedParameters();
+    p.BackBufferWidth = c.askedWidth;
+    p.BackBufferHeight = c.askedHeight;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(CreateOn(d3d_, window_, &p, &device), D3D_OK);
+    EXPECT_EQ(p.BackBufferWidth, c.width);
+    EXPECT_EQ(p.BackBufferHeight, c.height);
+    std::vector<D3DCOLOR> pixels;
+    UINT width = 0, height = 0;
+    ASSERT_EQ(D3DGlReadBackBuffer(device, &pixels, &width, &height), D3D_OK);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(height, c.height);
+    EXPECT_EQ(device->Release(), 0u);
+  }
 }
 
 TEST_F(CreateDeviceTest, NullOrDeadWindowIsRefusedWithAReason) {
@@ -171,16 +165,7 @@ TEST_F(CreateDeviceTest, PacedPresentSleepsOutEachRefresh) {
 
 using DeviceLifeTest = DeviceTest;
 
-TEST_F(DeviceLifeTest, ResourcesKeepTheirDeviceAlive) {
-  IDirect3DTexture9* texture = MakeTexture(2, 2, {0, 0, 0, 0});
-  ASSERT_NE(texture, nullptr);
-  EXPECT_EQ(device_->Release(), 1u);  // the texture still holds it
-  device_ = nullptr;
-  EXPECT_EQ(texture->GetLevelCount(), 1u);
-  EXPECT_EQ(texture->Release(), 0u);  // and frees it now; TearDown checks nothing is left
-}
-
-TEST_F(DeviceLifeTest, AddRefAndReleaseCount) {
+TEST_F(DeviceLifeTest, AddRefAndReleaseCountAndResourcesKeepTheirDeviceAlive) {
   EXPECT_EQ(device_->AddRef(), 2u);
   EXPECT_EQ(device_->Release(), 1u);
   IDirect3DVertexBuffer9* buffer = nullptr;
@@ -189,6 +174,12 @@ TEST_F(DeviceLifeTest, AddRefAndReleaseCount) {
   EXPECT_EQ(buffer->AddRef(), 2u);
   EXPECT_EQ(buffer->Release(), 1u);
   EXPECT_EQ(buffer->Release(), 0u);
+  IDirect3DTexture9* texture = MakeTexture(2, 2, {0, 0, 0, 0});
+  ASSERT_NE(texture, nullptr);
+  EXPECT_EQ(device_->Release(), 1u);  // the texture still holds it
+  device_ = nullptr;
+  EXPECT_EQ(texture->GetLevelCount(), 1u);
+  EXPECT_EQ(texture->Release(), 0u);  // and frees it now; TearDown checks nothing is left
 }
 
 TEST_F(DeviceLifeTest, BoundResourcesReleasedBeforeTheDeviceLeaveNothing) {

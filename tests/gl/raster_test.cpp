@@ -95,11 +95,14 @@ TEST_F(RasterTest, TextureCoordinatesWrap) {
 
 TEST_F(RasterTest, TextureModulatesDiffuseAndSpecularIsAddedAfter) {
   const D3DCOLOR texel = 0xFF8040FF, diffuse = 0xFF80FF80, specular = 0xFF204060;
+  auto quad = PixelRect(0, 0, 8, 8, 0.5f, diffuse);
+  for (TestVertex& v : quad) v.specular = specular;
+  DrawFrame(D3DPT_TRIANGLESTRIP, quad);
+  EXPECT_EQ(Pixel(4, 4), diffuse) << "without a texture the default stage shows the diffuse";
+
   IDirect3DTexture9* texture = MakeTexture(1, 1, {texel});
   ASSERT_EQ(device_->SetTexture(0, texture), D3D_OK);
   ASSERT_EQ(device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE), D3D_OK);
-  auto quad = PixelRect(0, 0, 8, 8, 0.5f, diffuse);
-  for (TestVertex& v : quad) v.specular = specular;
   const ref::Rgb t = RgbOf(texel), d = RgbOf(diffuse), s = RgbOf(specular);
   const ref::Rgb product{t.r * d.r, t.g * d.g, t.b * d.b};
 
@@ -123,11 +126,6 @@ TEST_F(RasterTest, TextureModulatesDiffuseAndSpecularIsAddedAfter) {
   DrawFrame(D3DPT_TRIANGLESTRIP, quad);
   EXPECT_TRUE(NearColor(Pixel(4, 4), d)) << "a disabled stage passes the diffuse colour";
   texture->Release();
-}
-
-TEST_F(RasterTest, WithoutATextureTheDefaultStageShowsTheDiffuseColour) {
-  DrawFrame(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 8, 8, 0.5f, 0xFF123456));
-  EXPECT_EQ(Pixel(3, 3), 0xFF123456u);
 }
 
 TEST_F(RasterTest, MissingVertexColoursReadOpaqueWhiteDiffuseAndNoSpecular) {
@@ -154,7 +152,7 @@ TEST_F(RasterTest, MissingVertexColoursReadOpaqueWhiteDiffuseAndNoSpecular) {
   buffer->Release();
 }
 
-TEST_F(RasterTest, DepthTestIsLessOrEqualByDefault) {
+TEST_F(RasterTest, DepthTestIsLessOrEqualByDefaultAgainstTheClearedDepth) {
   DrawFrame(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 8, 8, 0.5f, RED));
   Draw(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 8, 8, 0.5f, GREEN));  // equal depth passes
   Draw(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 8, 8, 0.7f, BLUE));   // farther fails
@@ -164,14 +162,12 @@ TEST_F(RasterTest, DepthTestIsLessOrEqualByDefault) {
   EXPECT_EQ(Pixel(4, 4), GREEN);
   Draw(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 8, 8, 0.2f, BLUE));
   EXPECT_EQ(Pixel(4, 4), BLUE);
-}
-
-TEST_F(RasterTest, ClearedDepthIsTheGivenValue) {
+  // A cleared depth is the value given to Clear.
   device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, WHITE, 0.4f, 0);
-  Draw(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 4, 4, 0.5f, RED));
-  Draw(D3DPT_TRIANGLESTRIP, PixelRect(4, 0, 8, 4, 0.3f, RED));
-  EXPECT_EQ(Pixel(1, 1), WHITE);
-  EXPECT_EQ(Pixel(5, 1), RED);
+  Draw(D3DPT_TRIANGLESTRIP, PixelRect(0, 0, 4, 4, 0.3f, RED));
+  Draw(D3DPT_TRIANGLESTRIP, PixelRect(4, 0, 8, 4, 0.5f, RED));
+  EXPECT_EQ(Pixel(1, 1), RED);
+  EXPECT_EQ(Pixel(5, 1), WHITE);
 }
 
 TEST_F(RasterTest, CullingFollowsDirect3DWinding) {

@@ -103,29 +103,35 @@ class TextureLoaderTest : public DeviceTest {
   fs::path dir_;
 };
 
-TEST_F(TextureLoaderTest, OpaquePngDecodesToExactX8R8G8B8Texels) {
-  const std::vector<std::uint32_t> pixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF123456,
-                                             0xFFFFFFFF, 0xFF000000, 0xFF808080, 0xFFABCDEF};
-  D3DSURFACE_DESC desc{};
-  const auto texels = Load(WriteImage("opaque.png", 4, 2, pixels, false), &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
-  EXPECT_EQ(desc.Width, 4u);
-  EXPECT_EQ(desc.Height, 2u);
-  EXPECT_EQ(texels, pixels);
-}
-
-TEST_F(TextureLoaderTest, PngWithAlphaKeepsItInA8R8G8B8) {
-  const std::vector<std::uint32_t> pixels = {0x80FF0000, 0x00000000, 0xFF00FF00, 0x400000FF};
-  D3DSURFACE_DESC desc{};
-  const auto texels = Load(WriteImage("alpha.png", 2, 2, pixels, true), &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
-  EXPECT_EQ(texels, pixels);
-}
-
-TEST_F(TextureLoaderTest, BmpUnderAJpegNameIsReadByItsContent) {
-  const std::vector<std::uint32_t> pixels = {0xFF102030, 0xFF405060};
-  D3DSURFACE_DESC desc{};
-  EXPECT_EQ(Load(WriteImage("bitmap.jpg", 2, 1, pixels, false, "bmp"), &desc), pixels);
+// Lossless files decode to their exact texels, in A8R8G8B8 only when they
+// carry alpha; a file is read by its content whatever its name says.
+TEST_F(TextureLoaderTest, LosslessImagesDecodeToExactTexelsInTheFormatTheirAlphaChooses) {
+  const struct {
+    const char* name;
+    const char* kind;
+    int width, height;
+    std::vector<std::uint32_t> pixels;
+    bool alpha;
+  } cases[] = {
+      {"opaque.png",
+       "png",
+       4,
+       2,
+       {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF123456, 0xFFFFFFFF, 0xFF000000, 0xFF808080,
+        0xFFABCDEF},
+       false},
+      {"alpha.png", "png", 2, 2, {0x80FF0000, 0x00000000, 0xFF00FF00, 0x400000FF}, true},
+      {"bitmap.jpg", "bmp", 2, 1, {0xFF102030, 0xFF405060}, false},
+  };
+  for (const auto& c : cases) {
+    D3DSURFACE_DESC desc{};
+    const auto texels =
+        Load(WriteImage(c.name, c.width, c.height, c.pixels, c.alpha, c.kind), &desc);
+    EXPECT_EQ(desc.Format, c.alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8) << c.name;
+    EXPECT_EQ(desc.Width, static_cast<UINT>(c.width)) << c.name;
+    EXPECT_EQ(desc.Height, static_cast<UINT>(c.height)) << c.name;
+    EXPECT_EQ(texels, c.pixels) << c.name;
+  }
 }
 
 TEST_F(TextureLoaderTest, JpegBecomesX8R8G8B8) {
