@@ -22,13 +22,10 @@ STRETCH_DIFFERENCE_MAX = 5.0
 
 
 class FirstPicture(viewer_case.ViewerCase):
-    def test_window_has_a_600_by_300_client_area(self):
-        _, window, _ = self.start_and_show()
-        self.assertEqual(window.size(), (600, 300))
-
-    def test_shows_the_textured_lit_word_on_white_with_grey_walls(self):
-        _, _, shot = self.start_and_show()
+    def test_shows_the_lit_word_on_white_in_600_by_300_where_the_camera_puts_it(self):
+        _, window, shot = self.start_and_show()
         self.keep(shot, "first")
+        self.assertEqual(window.size(), (600, 300))
         census = picture.Census(shot)
         self.assertGreaterEqual(census.share(census.white), WHITE_SHARE[0], census)
         self.assertLessEqual(census.share(census.white), WHITE_SHARE[1], census)
@@ -37,10 +34,7 @@ class FirstPicture(viewer_case.ViewerCase):
         # The corners are background: the clear colour is opaque white.
         for corner in ((0, 0), (599, 0), (0, 299), (599, 299)):
             self.assertTrue(picture.is_white(*shot.pixel(*corner)), corner)
-
-    def test_word_stands_where_the_camera_puts_it(self):
-        _, _, shot = self.start_and_show()
-        self.assert_extent(picture.Census(shot).box(), scene.predicted_box())
+        self.assert_extent(census.box(), scene.predicted_box())
 
 
 class Resize(viewer_case.ViewerCase):
