@@ -141,25 +141,16 @@ TEST_F(RepeatTest, AResizedWindowIsShownTheRepeatedPictureStretched) {
   EXPECT_EQ(Stats().repeatedFrames, repeated + 1);
 }
 
-using UnpacedRepeatTest = DeviceTest;
+// The same frames on a device presenting immediately.
+class UnpacedRepeatTest : public RepeatTest {
+ protected:
+  UnpacedRepeatTest() { interval_ = D3DPRESENT_INTERVAL_IMMEDIATE; }
+};
 
 TEST_F(UnpacedRepeatTest, AnUnpacedDeviceDrawsEveryFrame) {
-  IDirect3DVertexBuffer9* buffer = nullptr;
-  ASSERT_EQ(device_->CreateVertexBuffer(4 * sizeof(TestVertex), 0, TEST_FVF, D3DPOOL_DEFAULT,
-                                        &buffer, nullptr),
-            D3D_OK);
-  for (int i = 0; i < 3; ++i) {
-    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, WHITE, 1.0f, 0);
-    device_->BeginScene();
-    device_->SetStreamSource(0, buffer, 0, sizeof(TestVertex));
-    device_->SetFVF(TEST_FVF);
-    device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
-    device_->EndScene();
-    device_->Present(nullptr, nullptr, nullptr, nullptr);
-  }
-  EXPECT_EQ(D3DGlGetDeviceStats(device_).repeatedFrames, 0u);
-  EXPECT_EQ(D3DGlGetDeviceStats(device_).draws, 3u);
-  buffer->Release();
+  for (int i = 0; i < 3; ++i) Frame();
+  EXPECT_EQ(Stats().repeatedFrames, 0u);
+  EXPECT_EQ(Stats().draws, 3u);
 }
 
 }  // namespace
