@@ -83,24 +83,24 @@ TEST_F(BuildGlyphModelTest, TellsTheUserOnceAndFailsWhenTheTextureIsNowhere) {
   EXPECT_THAT(D3DGetLastFailureReason(), HasSubstr("leopard.jpg"));
 }
 
-TEST_F(BuildGlyphModelTest, TreatsAnUndecodableFileLikeAMissingOne) {
-  std::ofstream(dirs_.App() / "leopard.jpg") << "not an image at all";
+// An undecodable file, or a texture the device cannot hold, is told like a missing file.
+TEST_F(BuildGlyphModelTest, TellsTheUserWhenTheTextureCannotBeReadOrHeld) {
+  for (const bool undecodable : {true, false}) {
+    SCOPED_TRACE(undecodable ? "undecodable file" : "device refuses the texture");
+    fake_win32::Get().messageBoxes.clear();
+    if (undecodable) {
+      std::ofstream(dirs_.App() / "leopard.jpg") << "not an image at all";
+    } else {
+      ASSERT_TRUE(WriteSolidJpeg(dirs_.App() / "leopard.jpg", 255, 0, 0));
+    }
+    fake_d3d9::Get().failCreateTexture = !undecodable;
 
-  EXPECT_EQ(BuildGlyphModel(), E_FAIL);
+    EXPECT_EQ(BuildGlyphModel(), E_FAIL);
 
-  EXPECT_EQ(fake_win32::Get().messageBoxes.size(), 1u);
-  EXPECT_EQ(g_texture, nullptr);
-}
-
-TEST_F(BuildGlyphModelTest, TellsTheUserWhenTheDeviceCannotHoldTheTexture) {
-  ASSERT_TRUE(WriteSolidJpeg(dirs_.App() / "leopard.jpg", 255, 0, 0));
-  fake_d3d9::Get().failCreateTexture = true;
-
-  EXPECT_EQ(BuildGlyphModel(), E_FAIL);
-
-  EXPECT_EQ(fake_win32::Get().messageBoxes.size(), 1u);
-  EXPECT_EQ(g_texture, nullptr);
-  EXPECT_THAT(CallsNamed("CreateVertexBuffer"), IsEmpty());
+    EXPECT_EQ(fake_win32::Get().messageBoxes.size(), 1u);
+    EXPECT_EQ(g_texture, nullptr);
+    EXPECT_THAT(CallsNamed("CreateVertexBuffer"), IsEmpty());
+  }
 }
 
 TEST_F(BuildGlyphModelTest, KeepsTheTextureWhenTheVertexBufferCannotBeMade) {
