@@ -158,19 +158,6 @@ TEST(FaceStrips, BackFacesRepeatTheFrontsOneUnitBehind) {
   }
 }
 
-TEST(FaceStrips, MakeZeroAreaTrianglesOnlyWhereAVertexRepeats) {
-  for (const PieceStrips& piece : Pieces()) {
-    for (const GlyphStrip& strip : piece.fronts) {
-      const auto v = VerticesOf(strip);
-      for (std::size_t i = 0; i + 2 < v.size(); ++i) {
-        const XY a = At(v[i]), b = At(v[i + 1]), c = At(v[i + 2]);
-        const bool repeats = a == b || b == c || a == c;
-        EXPECT_EQ(Cross(a, b, c) == 0.0, repeats) << "strip at " << strip.firstVertex << ", " << i;
-      }
-    }
-  }
-}
-
 // The triangles' areas add up to the area inside the outer walk less the
 // holes: together with the vertices lying on the walls, the faces cover each
 // piece once, without overlap.
