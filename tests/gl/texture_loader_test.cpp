@@ -243,6 +243,18 @@ TEST_F(TextureLoaderTest, AbsurdHeaderSizesAreRefusedBeforeDecoding) {
   // A zero-sized frame is empty, not decodable.
   jpeg[7] = jpeg[8] = 0;
   ExpectRefused(WriteBytes("none.jpg", jpeg), "empty");
+  // Few pixels, but one side far beyond any texture: 0x11170 (70000) x 1.
+  png[16] = 0, png[17] = 0x01, png[18] = 0x11, png[19] = 0x70;
+  png[20] = png[21] = png[22] = 0, png[23] = 1;
+  ExpectRefused(WriteBytes("long.png", png), "too large");
+}
+
+TEST_F(TextureLoaderTest, GifIsNotATextureFormat) {
+  // A whole 1 x 1 GIF: header, two-entry colour table, one image, trailer.
+  const std::vector<std::uint8_t> gif = {'G', 'I',  'F', '8', '9', 'a', 1, 0,    1,    0, 0x80, 0,
+                                         0,   0xFF, 0,   0,   0,   0,   0, 0x2C, 0,    0, 0,    0,
+                                         1,   0,    1,   0,   0,   2,   2, 0x44, 0x01, 0, 0x3B};
+  ExpectRefused(WriteBytes("leopard.jpg", gif), "not a readable");
 }
 
 }  // namespace
