@@ -3,6 +3,7 @@
 // Handles are counters dressed as pointers: never dereferenced, never reused.
 #include "platform/win32_core.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -175,8 +176,8 @@ void WindowSystem::Forget(HWND window) { windows_.erase(window); }
 
 bool ClickTracker::Press(MouseButton button, DWORD time, int x, int y) {
   const bool isDouble = havePrevious_ && button == button_ && time - time_ <= DOUBLE_CLICK_MS &&
-                        std::abs(x - x_) <= DOUBLE_CLICK_HALF_BOX &&
-                        std::abs(y - y_) <= DOUBLE_CLICK_HALF_BOX;
+                        std::abs(std::int64_t{x} - x_) <= DOUBLE_CLICK_HALF_BOX &&
+                        std::abs(std::int64_t{y} - y_) <= DOUBLE_CLICK_HALF_BOX;
   // After a double click the next press starts a new one, as in Win32.
   havePrevious_ = !isDouble;
   button_ = button;

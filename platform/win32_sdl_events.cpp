@@ -4,6 +4,9 @@
 // SDL's full mask and resynchronise it.
 #include "platform/win32_sdl_events.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <optional>
 
 namespace win32_sdl {
@@ -40,6 +43,12 @@ WPARAM FlagsOfMods(Uint16 keyMods) {
   return flags;
 }
 
+// origin + offset, held within 32 bits (SDL's event coordinates are plain ints).
+LONG ScreenCoord(int origin, int offset) {
+  return static_cast<LONG>(
+      std::clamp<std::int64_t>(std::int64_t{origin} + offset, INT32_MIN, INT32_MAX));
+}
+
 // A mouse message at client point (x, y): lParam keeps the low 16 bits of
 // each coordinate, pt the full screen point.
 MSG MouseMessage(const EventWindow& window, UINT message, WPARAM flags, int x, int y, Uint32 time) {
@@ -49,7 +58,7 @@ MSG MouseMessage(const EventWindow& window, UINT message, WPARAM flags, int x, i
   msg.wParam = flags;
   msg.lParam = MAKELPARAM(x, y);
   msg.time = time;
-  msg.pt = POINT{window.screenX + x, window.screenY + y};
+  msg.pt = POINT{ScreenCoord(window.screenX, x), ScreenCoord(window.screenY, y)};
   return msg;
 }
 
@@ -61,8 +70,9 @@ bool TranslatePress(const SDL_MouseButtonEvent& event, const EventWindow& window
   if (!button) return false;
   if (state.clickWindow != window.handle) state.clicks.Forget();
   state.clickWindow = window.handle;
-  const bool isDouble = state.clicks.Press(*button, event.timestamp, window.screenX + event.x,
-                                           window.screenY + event.y);
+  const bool isDouble =
+      state.clicks.Press(*button, event.timestamp, ScreenCoord(window.screenX, event.x),
+                         ScreenCoord(window.screenY, event.y));
   state.heldButtons |= win32_core::ButtonFlag(*button);
   const UINT message = isDouble && (window.classStyle & CS_DBLCLKS) != 0
                            ? win32_core::ButtonDoubleClickMessage(*button)
