@@ -301,13 +301,16 @@ TEST_F(SdlWindowTest, PeekReturnsFalseAtOnceWhenNothingWaits) {
 
 // Starts, in the background, a script that waits for the box titled
 // `caption` (one word: wmctrl's list is split at blanks), notes in `marker` that it appeared, and
-// then runs `dismiss` with $id set to the box's X window.
+// then runs `dismiss` with $id set to the box's X window, again every 0.3 s while the box is
+// still listed: the window manager may list it before it is mapped and reads input.
 void DismissBoxLater(const std::string& caption, const std::string& marker,
                      const std::string& dismiss) {
-  const std::string script = "for i in $(seq 100); do id=$(wmctrl -l | awk '$4==\"" + caption +
-                             "\" {print $1}'); [ -n \"$id\" ] && break; sleep 0.05; done; "
+  const std::string find = "id=$(wmctrl -l | awk '$4==\"" + caption + "\" {print $1}')";
+  const std::string script = "for i in $(seq 100); do " + find +
+                             "; [ -n \"$id\" ] && break; sleep 0.05; done; "
                              "[ -n \"$id\" ] && echo found > " +
-                             marker + " && " + dismiss;
+                             marker + " && for i in $(seq 60); do (" + dismiss + "); sleep 0.3; " +
+                             find + "; [ -z \"$id\" ] && break; done";
   ASSERT_TRUE(Shell("(" + script + ") >/dev/null 2>&1 &"));
 }
 
