@@ -14,6 +14,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/win32.h"
+#include "tests/support/plain_window.h"
 
 namespace {
 
@@ -27,30 +28,14 @@ struct Graphics {
 };
 Graphics g_graphics;
 
-LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // Opens and shows the window and makes an unpaced device on it; false on any failure.
 bool OpenGraphics() {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = BenchWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "GlBench";
-  if (RegisterClassExA(&wc) == 0) return false;
-  g_graphics.window = CreateWindowExA(0, "GlBench", "gl bench", WS_OVERLAPPEDWINDOW, 0, 0, WIDTH,
-                                      HEIGHT, nullptr, nullptr, wc.hInstance, nullptr);
+  g_graphics.window = OpenPlainWindow(WIDTH, HEIGHT, "gl bench");
   if (g_graphics.window == nullptr) return false;
   ShowWindow(g_graphics.window, SW_SHOW);
   g_graphics.d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (g_graphics.d3d == nullptr) return false;
-  D3DPRESENT_PARAMETERS p{};
-  p.Windowed = TRUE;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.EnableAutoDepthStencil = TRUE;
-  p.AutoDepthStencilFormat = D3DFMT_D16;
-  p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   return SUCCEEDED(
       g_graphics.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, g_graphics.window,
                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &g_graphics.device));

@@ -16,6 +16,7 @@
 #include "platform/sdl_window.h"
 #include "platform/win32.h"
 #include "render/graphics.h"
+#include "tests/support/plain_window.h"
 
 namespace {
 
@@ -32,12 +33,7 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 bool StartUnpacedGraphics(HWND window) {
   g_d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (!g_d3d) return false;
-  D3DPRESENT_PARAMETERS params{};
-  params.Windowed = TRUE;
-  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  params.EnableAutoDepthStencil = TRUE;
-  params.AutoDepthStencilFormat = D3DFMT_D16;
-  params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS params = UnpacedWindowedParameters();
   if (FAILED(g_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &g_device))) {
     return false;

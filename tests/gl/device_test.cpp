@@ -40,7 +40,7 @@ TEST(Direct3DCreate9Test, OnlyTheSdkVersionMakesAnObject) {
 class CreateDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window_ = OpenTestWindow(48, 24);
+    window_ = OpenPlainWindow(48, 24);
     ASSERT_NE(window_, nullptr);
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d_, nullptr);
@@ -71,7 +71,7 @@ TEST_F(CreateDeviceTest, BackBufferTakesTheClientSizeUnlessOneIsGiven) {
     UINT askedWidth, askedHeight, width, height;
   } cases[] = {{0, 0, 48, 24}, {20, 10, 20, 10}};
   for (const auto& c : cases) {
-    D3DPRESENT_PARAMETERS p = WindowedParameters();
+    D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
     p.BackBufferWidth = c.askedWidth;
     p.BackBufferHeight = c.askedHeight;
     IDirect3DDevice9* device = nullptr;
@@ -88,25 +88,25 @@ TEST_F(CreateDeviceTest, BackBufferTakesTheClientSizeUnlessOneIsGiven) {
 }
 
 TEST_F(CreateDeviceTest, NullOrDeadWindowIsRefusedWithAReason) {
-  ExpectRefused(nullptr, WindowedParameters());
-  ExpectRefused(reinterpret_cast<HWND>(0x1234), WindowedParameters());
-  HWND gone = OpenTestWindow(16, 16);
+  ExpectRefused(nullptr, UnpacedWindowedParameters());
+  ExpectRefused(reinterpret_cast<HWND>(0x1234), UnpacedWindowedParameters());
+  HWND gone = OpenPlainWindow(16, 16);
   DestroyWindow(gone);
-  ExpectRefused(gone, WindowedParameters());
+  ExpectRefused(gone, UnpacedWindowedParameters());
 }
 
 TEST_F(CreateDeviceTest, UnsupportedParametersAreRefused) {
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   p.Windowed = FALSE;
   ExpectRefused(window_, p);
-  p = WindowedParameters();
+  p = UnpacedWindowedParameters();
   p.AutoDepthStencilFormat = D3DFMT_D24S8;
   ExpectRefused(window_, p);
-  p = WindowedParameters();
+  p = UnpacedWindowedParameters();
   p.PresentationInterval = 2;
   ExpectRefused(window_, p);
   IDirect3DDevice9* device = nullptr;
-  p = WindowedParameters();
+  p = UnpacedWindowedParameters();
   EXPECT_EQ(d3d_->CreateDevice(1, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p,
                                &device),
             D3DERR_INVALIDCALL);
@@ -116,7 +116,7 @@ TEST_F(CreateDeviceTest, UnsupportedParametersAreRefused) {
 }
 
 TEST_F(CreateDeviceTest, DeviceKeepsTheDirect3DObjectAlive) {
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   IDirect3DDevice9* device = nullptr;
   ASSERT_EQ(CreateOn(d3d_, window_, &p, &device), D3D_OK);
   EXPECT_EQ(d3d_->AddRef(), 3u);  // ours, the device's, this one
@@ -127,8 +127,8 @@ TEST_F(CreateDeviceTest, DeviceKeepsTheDirect3DObjectAlive) {
 }
 
 TEST_F(CreateDeviceTest, ADeviceWhoseWindowIsGoneFailsCleanlyAndStillReleasesEverything) {
-  HWND doomed = OpenTestWindow(16, 16);
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  HWND doomed = OpenPlainWindow(16, 16);
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   IDirect3DDevice9* device = nullptr;
   ASSERT_EQ(CreateOn(d3d_, doomed, &p, &device), D3D_OK);
   IDirect3DTexture9* texture = nullptr;
@@ -145,7 +145,7 @@ TEST_F(CreateDeviceTest, ADeviceWhoseWindowIsGoneFailsCleanlyAndStillReleasesEve
 }
 
 TEST_F(CreateDeviceTest, PacedPresentSleepsOutEachRefresh) {
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
   IDirect3DDevice9* device = nullptr;
   ASSERT_EQ(CreateOn(d3d_, window_, &p, &device), D3D_OK);

@@ -12,42 +12,6 @@
 #include "platform/d3d9_gl.h"
 #include "platform/win32.h"
 
-namespace {
-
-constexpr const char* CLASS_NAME = "GlDeviceTest";
-
-LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-bool RegisterTestClass() {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = TestWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = CLASS_NAME;
-  return RegisterClassExA(&wc) != 0;
-}
-
-}  // namespace
-
-HWND OpenTestWindow(int width, int height) {
-  static const bool registered = RegisterTestClass();
-  if (!registered) return nullptr;
-  return CreateWindowExA(0, CLASS_NAME, "gl test", WS_OVERLAPPEDWINDOW, 0, 0, width, height,
-                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-D3DPRESENT_PARAMETERS WindowedParameters() {
-  D3DPRESENT_PARAMETERS p{};
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.Windowed = TRUE;
-  p.EnableAutoDepthStencil = TRUE;
-  p.AutoDepthStencilFormat = D3DFMT_D16;
-  p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  return p;
-}
-
 ::testing::AssertionResult NearColor(D3DCOLOR actual, const ref::Rgb& expected) {
   const double want[3] = {expected.r, expected.g, expected.b};
   const int got[3] = {static_cast<int>((actual >> 16) & 0xFF),
@@ -64,11 +28,11 @@ D3DPRESENT_PARAMETERS WindowedParameters() {
 }
 
 void DeviceTest::SetUp() {
-  window_ = OpenTestWindow(WIDTH, HEIGHT);
+  window_ = OpenPlainWindow(WIDTH, HEIGHT);
   ASSERT_NE(window_, nullptr);
   d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
   ASSERT_NE(d3d_, nullptr);
-  D3DPRESENT_PARAMETERS p = WindowedParameters();
+  D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
   p.PresentationInterval = interval_;
   ASSERT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_),

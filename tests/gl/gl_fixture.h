@@ -11,6 +11,7 @@
 
 #include "platform/d3d9.h"
 #include "tests/gl/d3d_reference.h"
+#include "tests/support/plain_window.h"
 
 // The 40-byte vertex of XYZ | NORMAL | DIFFUSE | SPECULAR | TEX1 (0x1D2).
 struct TestVertex {
@@ -22,12 +23,6 @@ struct TestVertex {
 };
 constexpr DWORD TEST_FVF =
     D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
-
-// Opens a client area of width x height (a window of the SDL layer); null on failure.
-HWND OpenTestWindow(int width, int height);
-
-// Presentation parameters as the viewer passes them, but unpaced.
-D3DPRESENT_PARAMETERS WindowedParameters();
 
 // Each channel of actual within 2/255 of expected (0..1, clamped first).
 ::testing::AssertionResult NearColor(D3DCOLOR actual, const ref::Rgb& expected);
