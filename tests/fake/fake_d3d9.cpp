@@ -10,7 +10,6 @@
 #include <initializer_list>
 #include <map>
 
-#include "platform/failure_reason.h"
 
 namespace fake_d3d9 {
 namespace {

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 namespace fake_d3d9 {
 

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "platform/win32_core.h"
+#include "platform/win32/win32_core.h"
 
 namespace {
 

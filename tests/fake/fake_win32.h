@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32.h"
+#include "platform/win32/win32.h"
 
 namespace fake_win32 {
 

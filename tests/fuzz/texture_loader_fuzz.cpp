@@ -12,9 +12,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/d3d9.h"
-#include "platform/d3dx9.h"
-#include "platform/failure_reason.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "tests/fake/fake_d3d9.h"
 
 namespace {

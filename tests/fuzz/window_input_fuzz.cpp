@@ -11,7 +11,7 @@
 #include <span>
 
 #include "arcball/arcball.h"
-#include "platform/win32_sdl_events.h"
+#include "platform/win32/win32_sdl_events.h"
 #include "tests/fake/fake_win32.h"
 #include "tests/fuzz/window_input_records.h"
 

@@ -11,9 +11,9 @@
 
 #include "app/shell.h"
 #include "model/resources.h"
-#include "platform/d3d9_gl.h"
-#include "platform/sdl_window.h"
-#include "platform/win32.h"
+#include "platform/d3d9/d3d9_gl.h"
+#include "platform/win32/sdl_window.h"
+#include "platform/win32/win32.h"
 #include "render/graphics.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 namespace render_test {
 

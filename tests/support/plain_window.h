@@ -3,8 +3,8 @@
 // viewer's start-up.
 #pragma once
 
-#include "platform/d3d9.h"
-#include "platform/win32.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/win32/win32.h"
 
 // A window of width x height client pixels, of a class with default
 // processing only, left hidden; null when the window layer cannot make one.

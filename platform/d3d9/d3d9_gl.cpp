@@ -1,0 +1,211 @@
+// The Direct3D object of the OpenGL 3.3 device: Direct3DCreate9, the checks
+// CreateDevice makes on its presentation parameters, the bookkeeping of live
+// objects, the GL diagnostics helper and the test extras of d3d9_gl.h.
+// Windowed devices only, one adapter, HAL only, 16-bit depth only.
+#include "platform/d3d9/d3d9_gl.h"
+
+#include <cstdio>
+
+#include "platform/d3d9/d3d9_gl_internal.h"
+
+namespace d3d9gl {
+namespace {
+
+// Live objects of the whole process; single-threaded like the rest of the layer.
+struct LiveCounts {
+  int interfaces = 0;
+  int glObjects = 0;
+  int contexts = 0;
+};
+LiveCounts g_live;
+
+// How many of Direct3D 9's mutually exclusive vertex-processing flags are set.
+int VertexProcessingFlags(DWORD behavior) {
+  const DWORD all = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                    D3DCREATE_MIXED_VERTEXPROCESSING;
+  int count = 0;
+  for (DWORD bit = 1; bit != 0; bit <<= 1) count += (behavior & all & bit) != 0 ? 1 : 0;
+  return count;
+}
+
+bool IsSupportedInterval(UINT interval) {
+  return interval == D3DPRESENT_INTERVAL_DEFAULT || interval == D3DPRESENT_INTERVAL_ONE ||
+         interval == D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+bool IsSupportedBackBufferFormat(D3DFORMAT format) {
+  return format == D3DFMT_UNKNOWN || format == D3DFMT_X8R8G8B8 || format == D3DFMT_A8R8G8B8;
+}
+
+// Checks the presentation parameters against what this layer offers.
+HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
+  if (!p.Windowed) return Fail(D3DERR_NOTAVAILABLE, "full-screen devices are not supported");
+  if (p.FullScreen_RefreshRateInHz != 0) {
+    return Fail(D3DERR_INVALIDCALL, "a windowed device takes no refresh rate");
+  }
+  if (p.MultiSampleType != D3DMULTISAMPLE_NONE) {
+    return Fail(D3DERR_NOTAVAILABLE, "multisampling is not supported");
+  }
+  if (p.BackBufferCount > 1) return Fail(D3DERR_NOTAVAILABLE, "only one back buffer is supported");
+  if (!IsSupportedBackBufferFormat(p.BackBufferFormat)) {
+    return Fail(D3DERR_NOTAVAILABLE, "back buffer format not supported");
+  }
+  if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY) {
+    return Fail(D3DERR_INVALIDCALL, "unknown swap effect");
+  }
+  if (p.EnableAutoDepthStencil && p.AutoDepthStencilFormat != D3DFMT_D16) {
+    return Fail(D3DERR_NOTAVAILABLE, "only a 16-bit depth buffer (D3DFMT_D16) is supported");
+  }
+  if (!IsSupportedInterval(p.PresentationInterval)) {
+    return Fail(D3DERR_INVALIDCALL, "presentation interval not supported");
+  }
+  return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT Fail(HRESULT result, const char* reason) {
+  D3DSetLastFailureReason(reason);
+  return result;
+}
+
+void CheckGl(const char* where) {
+#ifndef NDEBUG
+  for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+    std::fprintf(stderr, "d3d9_gl: GL error 0x%04X in %s\n", error, where);
+  }
+#else
+  (void)where;
+#endif  // NDEBUG
+}
+
+void CountInterface(int delta) { g_live.interfaces += delta; }
+void CountContext(int delta) { g_live.contexts += delta; }
+
+GLuint CreateGl(GlKind kind) {
+  GLuint name = 0;
+  switch (kind) {
+    case GlKind::Buffer:
+      glGenBuffers(1, &name);
+      break;
+    case GlKind::Texture:
+      glGenTextures(1, &name);
+      break;
+    case GlKind::Framebuffer:
+      glGenFramebuffers(1, &name);
+      break;
+    case GlKind::Renderbuffer:
+      glGenRenderbuffers(1, &name);
+      break;
+    case GlKind::VertexArray:
+      glGenVertexArrays(1, &name);
+      break;
+    case GlKind::Program:
+      name = glCreateProgram();
+      break;
+    case GlKind::Shader:
+      break;  // CreateGlShader makes these
+  }
+  if (name != 0) ++g_live.glObjects;
+  return name;
+}
+
+void DestroyGl(GlKind kind, GLuint* name, bool contextUsable) {
+  if (*name == 0) return;
+  if (contextUsable) {
+    switch (kind) {
+      case GlKind::Buffer:
+        glDeleteBuffers(1, name);
+        break;
+      case GlKind::Texture:
+        glDeleteTextures(1, name);
+        break;
+      case GlKind::Framebuffer:
+        glDeleteFramebuffers(1, name);
+        break;
+      case GlKind::Renderbuffer:
+        glDeleteRenderbuffers(1, name);
+        break;
+      case GlKind::VertexArray:
+        glDeleteVertexArrays(1, name);
+        break;
+      case GlKind::Shader:
+        glDeleteShader(*name);
+        break;
+      case GlKind::Program:
+        glDeleteProgram(*name);
+        break;
+    }
+  }
+  // Without a usable context the object goes with the context itself.
+  --g_live.glObjects;
+  *name = 0;
+}
+
+GLuint CreateGlShader(GLenum stage) {
+  const GLuint name = glCreateShader(stage);
+  if (name != 0) ++g_live.glObjects;
+  return name;
+}
+
+Direct3D::Direct3D() { CountInterface(+1); }
+Direct3D::~Direct3D() { CountInterface(-1); }
+
+ULONG Direct3D::Release() {
+  const ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behavior,
+                               D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) {
+  if (params == nullptr || device == nullptr) {
+    return Fail(D3DERR_INVALIDCALL, "no presentation parameters or no place for the device");
+  }
+  if (adapter != D3DADAPTER_DEFAULT) return Fail(D3DERR_INVALIDCALL, "no such adapter");
+  if (type != D3DDEVTYPE_HAL) return Fail(D3DERR_NOTAVAILABLE, "only the HAL device is offered");
+  if (VertexProcessingFlags(behavior) != 1) {
+    return Fail(D3DERR_INVALIDCALL, "exactly one vertex-processing behaviour flag is required");
+  }
+  const HRESULT checked = CheckPresentParameters(*params);
+  if (FAILED(checked)) return checked;
+  HWND window = params->hDeviceWindow != nullptr ? params->hDeviceWindow : focusWindow;
+  if (window == nullptr) return Fail(D3DERR_INVALIDCALL, "no window to present to");
+  Device* made = nullptr;
+  const HRESULT created = Device::Create(this, window, params, &made);
+  if (FAILED(created)) return created;
+  *device = made;
+  return D3D_OK;
+}
+
+}  // namespace d3d9gl
+
+IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
+  if (sdkVersion != D3D_SDK_VERSION) {
+    d3d9gl::Fail(D3DERR_INVALIDCALL, "Direct3DCreate9: wrong SDK version");
+    return nullptr;
+  }
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+    d3d9gl::Fail(D3DERR_NOTAVAILABLE, "Direct3DCreate9: the video subsystem is not initialised");
+    return nullptr;
+  }
+  return new d3d9gl::Direct3D;
+}
+
+D3DGlLiveCounts D3DGlGetLiveCounts() {
+  return {d3d9gl::g_live.interfaces, d3d9gl::g_live.glObjects, d3d9gl::g_live.contexts};
+}
+
+HRESULT D3DGlReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>* pixels, UINT* width,
+                            UINT* height) {
+  auto* ours = dynamic_cast<d3d9gl::Device*>(device);
+  if (ours == nullptr || pixels == nullptr || width == nullptr || height == nullptr) {
+    return D3DERR_INVALIDCALL;
+  }
+  return ours->ReadBackBuffer(pixels, width, height);
+}
+
+D3DGlDeviceStats D3DGlGetDeviceStats(IDirect3DDevice9* device) {
+  auto* ours = dynamic_cast<d3d9gl::Device*>(device);
+  return ours != nullptr ? ours->Stats() : D3DGlDeviceStats{};
+}

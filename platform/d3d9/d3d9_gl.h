@@ -1,0 +1,37 @@
+// Extras of the OpenGL device for tests and benchmarks: counts of live
+// objects (so a test can assert that nothing outlives a release), the back
+// buffer's pixels, and a few counters of the device's GL work. Only code that
+// links the real device (tavenor_d3d9_gl) may call these.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+// Objects alive right now, across every device of the process.
+struct D3DGlLiveCounts {
+  int interfaces;  // IDirect3D9, devices, vertex buffers and textures not yet freed
+  int glObjects;   // GL buffers, textures, framebuffers, renderbuffers, VAOs, shaders, programs
+  int contexts;    // GL contexts
+};
+D3DGlLiveCounts D3DGlGetLiveCounts();
+
+// Work a device has done since it was created.
+struct D3DGlDeviceStats {
+  std::uint64_t uniformUploads;  // glUniform* calls
+  std::uint64_t layoutChanges;   // vertex attribute layouts specified
+  std::uint64_t draws;           // GL draw calls
+  // Presents of a paced device whose frame repeated the previous one exactly
+  // (from a full clear on) and was therefore neither drawn nor shown again.
+  std::uint64_t repeatedFrames;
+};
+
+// Copies the device's back buffer into *pixels as 0xAARRGGBB (alpha 0xFF),
+// top row first, and its size into *width, *height. D3DERR_INVALIDCALL for a
+// device that is not this layer's, D3DERR_DEVICELOST when its window is gone.
+HRESULT D3DGlReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>* pixels, UINT* width,
+                            UINT* height);
+
+// The device's counters; all zero for a device that is not this layer's.
+D3DGlDeviceStats D3DGlGetDeviceStats(IDirect3DDevice9* device);

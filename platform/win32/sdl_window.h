@@ -1,0 +1,16 @@
+// What the SDL window layer shares with the OpenGL device: the native window
+// behind a handle. Only platform/ code includes this header.
+#pragma once
+
+#include "platform/win32/win32.h"
+
+struct SDL_Window;
+
+// The SDL window of a live handle made by CreateWindowExA; null otherwise.
+// Windows are created with SDL_WINDOW_OPENGL, hidden and resizable.
+SDL_Window* SdlWindowFromHwnd(HWND window);
+
+// Destroys every window still open without sending it anything, releases
+// the capture and forgets all classes and queued messages. main() calls it
+// after WinMain returns and before SDL_Quit, so no SDL window outlives SDL.
+void CloseWindowLayer();

@@ -1,0 +1,249 @@
+// The Win32-style window system of platform/win32.h on SDL2: each window is
+// an SDL window (OpenGL-capable, hidden, resizable) whose client area has the
+// size asked for; SDL events become messages through win32_sdl_events.h.
+// Single-threaded; all state lives in one SdlLayer. Needs SDL video to be
+// initialised by the caller (main) before the first window is made.
+#include <SDL.h>
+
+#include <climits>
+#include <cstdio>
+#include <utility>
+
+#include "platform/win32/sdl_window.h"
+#include "platform/win32/win32.h"
+#include "platform/win32/win32_core.h"
+#include "platform/win32/win32_sdl_events.h"
+
+namespace {
+
+// At most this many SDL events are translated per PeekMessageA, so a flood of
+// input cannot hold the loop inside one call.
+constexpr int MAX_EVENTS_PER_PUMP = 256;
+
+class SdlLayer final : public win32_core::NativeWindows {
+ public:
+  bool CreateNative(win32_core::WindowRecord& record) override;
+  void DestroyNative(win32_core::WindowRecord& record) override;
+  DWORD MessageTime() override { return SDL_GetTicks(); }
+
+  win32_core::WindowSystem system{*this};
+  win32_sdl::InputState input;
+  HWND capture = nullptr;  // the window SetCapture named, until released
+};
+
+// The layer's state; never destroyed, so nothing of SDL is touched at exit.
+SdlLayer& Layer() {
+  static SdlLayer* layer = new SdlLayer;
+  return *layer;
+}
+
+SDL_Window* NativeOf(const win32_core::WindowRecord* record) {
+  return record != nullptr ? static_cast<SDL_Window*>(record->native) : nullptr;
+}
+
+// Win32's CW_USEDEFAULT lets the window system choose the position.
+int SdlPosition(int coordinate) {
+  return coordinate == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : coordinate;
+}
+
+bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
+  // The window manager's close must reach the program as WM_CLOSE only, not
+  // also as SDL's application quit.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // A click that activates the window is delivered on Win32; SDL on X11 drops
+  // a click that comes within a few ms of a focus change unless told not to.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  const int width = record.width > 0 ? record.width : 1;
+  const int height = record.height > 0 ? record.height : 1;
+  SDL_Window* window =
+      SDL_CreateWindow(record.title.c_str(), SdlPosition(record.x), SdlPosition(record.y), width,
+                       height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  if (window == nullptr) return false;
+  record.native = window;
+  return true;
+}
+
+void SdlLayer::DestroyNative(win32_core::WindowRecord& record) {
+  if (capture == record.handle) {
+    SDL_CaptureMouse(SDL_FALSE);
+    capture = nullptr;
+  }
+  if (input.clickWindow == record.handle) input.clickWindow = nullptr;
+  SDL_DestroyWindow(NativeOf(&record));
+  record.native = nullptr;
+}
+
+// Our window behind an SDL window id; null when it is none of ours.
+win32_core::WindowRecord* RecordOfId(SdlLayer& layer, Uint32 windowId) {
+  SDL_Window* native = windowId != 0 ? SDL_GetWindowFromID(windowId) : nullptr;
+  if (native == nullptr) return nullptr;
+  for (const HWND handle : layer.system.Windows()) {
+    win32_core::WindowRecord* record = layer.system.Find(handle);
+    if (record->native == native) return record;
+  }
+  return nullptr;
+}
+
+// The translation's view of a window: its handle, class style and where its
+// client area lies on the screen.
+win32_sdl::EventWindow EventWindowOf(const win32_core::WindowRecord& record) {
+  win32_sdl::EventWindow window;
+  window.handle = record.handle;
+  window.classStyle = record.classStyle;
+  SDL_GetWindowPosition(NativeOf(&record), &window.screenX, &window.screenY);
+  return window;
+}
+
+// SDL's own quit request (a terminating signal): every window is asked to
+// close, as a session end would ask on Win32.
+void QueueCloseForEveryWindow(SdlLayer& layer) {
+  for (const HWND handle : layer.system.Windows()) {
+    MSG msg{};
+    msg.hwnd = handle;
+    msg.message = WM_CLOSE;
+    msg.time = SDL_GetTicks();
+    layer.system.QueueInput(msg);
+  }
+}
+
+// Moves waiting SDL events onto the input queue as messages.
+void PumpSdlEvents(SdlLayer& layer) {
+  SDL_Event event;
+  for (int count = 0; count < MAX_EVENTS_PER_PUMP && SDL_PollEvent(&event) != 0; ++count) {
+    if (event.type == SDL_QUIT) {
+      QueueCloseForEveryWindow(layer);
+      continue;
+    }
+    const win32_core::WindowRecord* record = RecordOfId(layer, win32_sdl::EventWindowId(event));
+    if (record == nullptr) continue;
+    MSG msg;
+    if (win32_sdl::TranslateSdlEvent(event, EventWindowOf(*record),
+                                     static_cast<Uint16>(SDL_GetModState()), layer.input, &msg)) {
+      layer.system.QueueInput(msg);
+    }
+  }
+}
+
+}  // namespace
+
+SDL_Window* SdlWindowFromHwnd(HWND window) { return NativeOf(Layer().system.Find(window)); }
+
+void CloseWindowLayer() {
+  SdlLayer& layer = Layer();
+  if (layer.capture != nullptr) SDL_CaptureMouse(SDL_FALSE);
+  layer.capture = nullptr;
+  layer.system.Clear();
+  layer.input = win32_sdl::InputState{};
+}
+
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+  // Any distinct non-null value names the program itself; other modules do not exist.
+  static int module = 0;
+  return moduleName == nullptr ? reinterpret_cast<HMODULE>(&module) : nullptr;
+}
+
+ATOM RegisterClassExA(const WNDCLASSEXA* wc) { return Layer().system.RegisterClass(wc); }
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  return Layer().system.UnregisterClass(className);
+}
+
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND, HMENU, HINSTANCE, void*) {
+  return Layer().system.CreateWindow(className, windowName, style, x, y, width, height);
+}
+
+BOOL DestroyWindow(HWND window) { return Layer().system.DestroyWindow(window); }
+
+BOOL ShowWindow(HWND window, int showCommand) {
+  win32_core::WindowRecord* record = Layer().system.Find(window);
+  if (record == nullptr) return FALSE;
+  const bool wasVisible = record->visible;
+  record->visible = showCommand != SW_HIDE;
+  if (record->visible) {
+    SDL_ShowWindow(NativeOf(record));
+  } else {
+    SDL_HideWindow(NativeOf(record));
+  }
+  return wasVisible ? TRUE : FALSE;
+}
+
+BOOL UpdateWindow(HWND window) { return Layer().system.Find(window) != nullptr ? TRUE : FALSE; }
+
+BOOL IsWindow(HWND window) { return Layer().system.Find(window) != nullptr ? TRUE : FALSE; }
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  if (msg == nullptr) return FALSE;
+  SdlLayer& layer = Layer();
+  const bool remove = (removeMsg & PM_REMOVE) != 0;
+  if (layer.system.Next(msg, window, filterMin, filterMax, remove)) return TRUE;
+  PumpSdlEvents(layer);
+  return layer.system.Next(msg, window, filterMin, filterMax, remove) ? TRUE : FALSE;
+}
+
+BOOL TranslateMessage(const MSG*) {
+  // Only keyboard messages are translated on Win32, and none are produced here.
+  return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) { return Layer().system.Dispatch(msg); }
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Layer().system.DefaultProc(window, message, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode) { Layer().system.PostQuit(exitCode); }
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Layer().system.Post(window, message, wParam, lParam);
+}
+
+HWND SetCapture(HWND window) {
+  SdlLayer& layer = Layer();
+  if (layer.system.Find(window) == nullptr) return nullptr;
+  // SDL captures for the window with keyboard focus and refuses while none
+  // has it; its automatic capture while a button is held still applies then.
+  SDL_CaptureMouse(SDL_TRUE);
+  return std::exchange(layer.capture, window);
+}
+
+BOOL ReleaseCapture() {
+  SdlLayer& layer = Layer();
+  if (layer.capture != nullptr) SDL_CaptureMouse(SDL_FALSE);
+  layer.capture = nullptr;
+  return TRUE;
+}
+
+HWND GetCapture() { return Layer().capture; }
+
+HWND GetForegroundWindow() {
+  SdlLayer& layer = Layer();
+  SDL_Window* focus = SDL_GetKeyboardFocus();
+  if (focus == nullptr) return nullptr;
+  for (const HWND handle : layer.system.Windows()) {
+    if (NativeOf(layer.system.Find(handle)) == focus) return handle;
+  }
+  return nullptr;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  SDL_Window* native = NativeOf(Layer().system.Find(window));
+  if (native == nullptr || rect == nullptr) return FALSE;
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(native, &width, &height);
+  *rect = RECT{0, 0, width, height};
+  return TRUE;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
+  // Win32 captions a box without one "Error".
+  const char* shownCaption = caption != nullptr ? caption : "Error";
+  const char* shownText = text != nullptr ? text : "";
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, shownCaption, shownText,
+                               SdlWindowFromHwnd(owner)) == 0) {
+    return IDOK;
+  }
+  // No box could be shown (no display): the notice still reaches the user.
+  return std::fprintf(stderr, "%s: %s\n", shownCaption, shownText) < 0 ? 0 : IDOK;
+}
