@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "model/resources.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 #include "render/graphics.h"
 
 namespace {

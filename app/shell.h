@@ -2,7 +2,7 @@
 // lives beside it in shell.cpp.
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/win32/win32.h"
 
 // WM_DESTROY releases the graphics and posts the quit message; every other
 // message goes to the arcball (while it exists) and then to DefWindowProcA.

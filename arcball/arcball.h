@@ -4,8 +4,8 @@
 // other object, and includes no SDL or GL header.
 #pragma once
 
-#include "platform/d3dx9.h"
-#include "platform/win32.h"
+#include "platform/d3dx9/d3dx9.h"
+#include "platform/win32/win32.h"
 
 class ArcballControl {
  public:

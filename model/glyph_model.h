@@ -9,7 +9,7 @@
 #include <span>
 
 #include "model/glyph_data.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 struct GlyphVertex {
   D3DVECTOR position;  // model space: x right, y up, z away from the viewer

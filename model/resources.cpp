@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "model/glyph_model.h"
-#include "platform/d3dx9.h"
-#include "platform/failure_reason.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "render/graphics.h"
 
 namespace {

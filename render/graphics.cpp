@@ -7,7 +7,6 @@
 
 #include <new>
 
-#include "platform/failure_reason.h"
 
 IDirect3D9* g_d3d = nullptr;
 IDirect3DDevice9* g_device = nullptr;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "arcball/arcball.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 // Each holds the one reference its creator handed out; null when not made.
 extern IDirect3D9* g_d3d;

@@ -2,7 +2,7 @@
 // from the vertices, one white spot light at index 0 aimed at the world
 // origin, specular highlights, and a dim grey ambient level. All constants;
 // calling it again re-establishes exactly the same state.
-#include "platform/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "render/graphics.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The three fixed-function transforms of a frame: the world placement that
 // follows the arcball, and the constant camera and projection. Rebuilt on
 // every frame because mouse messages may have changed the arcball since.
-#include "platform/d3dx9.h"
+#include "platform/d3dx9/d3dx9.h"
 #include "render/graphics.h"
 
 namespace {

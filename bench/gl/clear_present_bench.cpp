@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/d3d9.h"
-#include "platform/win32.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/win32/win32.h"
 #include "tests/support/plain_window.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "model/resources.h"
-#include "platform/d3d9.h"
-#include "platform/sdl_window.h"
-#include "platform/win32.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/win32/sdl_window.h"
+#include "platform/win32/win32.h"
 #include "render/graphics.h"
 #include "tests/support/plain_window.h"
 
