@@ -1,263 +1,161 @@
-// Tests of the arcball's construction, ball mapping and rotation drag.
-// The ball is 600 x 300 at radius 0.9 unless a test says otherwise: its half
-// axes are 270 and 135 pixels around the centre (300, 150).
+// The arcball driven by mouse messages, its four window calls answered by the stub below. The
+// ball fills the 600 x 300 foreground client area: centre (300, 150), half axes 270 and 135.
+#include "arcball/arcball.h"
+
+#include <gtest/gtest.h>
+
 #include <cmath>
-#include <cstdint>
-#include <memory>
+#include <string>
+#include <vector>
 
-#include "tests/arcball/arcball_test_support.h"
+static const auto WINDOW = reinterpret_cast<HWND>(2);
+static RECT client{0, 0, 600, 300};
+static std::string captures;  // "s" for each SetCapture(WINDOW), "r" for each ReleaseCapture
 
-namespace arcball_test {
+HWND GetForegroundWindow() { return reinterpret_cast<HWND>(1); }
+BOOL GetClientRect(HWND, RECT* rect) {
+  *rect = client;
+  return TRUE;
+}
+HWND SetCapture(HWND window) {
+  captures += window == WINDOW ? "s" : "?";
+  return nullptr;
+}
+BOOL ReleaseCapture() {
+  captures += "r";
+  return TRUE;
+}
+
 namespace {
 
-// ---- Construction -----------------------------------------------------------------
+constexpr UINT MV = WM_MOUSEMOVE, LD = WM_LBUTTONDOWN, LU = WM_LBUTTONUP, RD = WM_RBUTTONDOWN;
+constexpr WPARAM L = MK_LBUTTON, R = MK_RBUTTON, M = MK_MBUTTON;
+constexpr float S60 = 0.8660254f, H = 0.7071068f;  // sin 60 and sin 45 degrees
 
-using Construction = FakeWindowTest;
+struct Step {
+  UINT message;
+  int x, y;
+  WPARAM buttons = 0;
+};
 
-TEST_F(Construction, SizesTheBallToTheForegroundClientAreaOr600By300) {
+// The orientation, and where the model's near point (0, 0, -1) goes: p * rotation.
+struct Turn {
+  std::vector<float> q, near;
+};
+const Turn NONE{{0, 0, 0, 1}, {0, 0, -1}};
+// bx = -(435 - 300) / 270 = -0.5, z = sin 60: twice the 30-degree arc, about -y.
+const Turn RIGHT{{0, -0.5f, 0, S60}, {S60, 0, -0.5f}};
+// The half turn about x after RIGHT: (1, 0, 0, 0) (0, -0.5, 0, S60); y and z of RIGHT's near point
+// change sign.
+const Turn RIGHT_UP{{S60, 0, -0.5f, 0}, {S60, 0, 0.5f}};
+
+LRESULT Send(ArcballControl& ball, const Step& s) {
+  return ball.HandleMouse(WINDOW, s.message, s.buttons, MAKELPARAM(s.x, s.y));
+}
+
+void ExpectNear(const std::vector<float>& expected, const float* actual, const char* what) {
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_NEAR(expected[i], actual[i], 1e-5f) << what << " [" << i << "]";
+  }
+}
+
+// The translation is the identity with the offset in its fourth row.
+void ExpectOffset(ArcballControl& ball, const D3DVECTOR& o) {
+  const std::vector<float> pure = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, o.x, o.y, o.z, 1};
+  ExpectNear(pure, &ball.TranslationMatrix()->m[0][0], "translation");
+}
+
+TEST(Arcball, DragsTurnAndMoveTheModel) {
+  // A right drag moves 2/600 per pixel right and 2/300 per pixel up, a middle drag 5/300 along z
+  // per pixel up.
   const struct {
-    bool hasForeground;
-    RECT client;
-    int width, height;
-  } cases[] = {
-      {true, RECT{0, 0, 800, 500}, 800, 500},
-      {false, RECT{0, 0, 800, 500}, 600, 300},
-      {true, RECT{0, 0, 0, 0}, 600, 300},
+    std::vector<Step> steps;
+    Turn turn;
+    D3DVECTOR offset{};
+    bool dragging = false;
+  } drags[] = {
+      // Every move measures from the press.
+      {{{LD, 300, 150}, {MV, 100, 40, L}, {MV, 435, 150, L}}, RIGHT, {}, true},
+      {{{LD, 300, 150}, {LU, 0, 0}, {MV, 300, -200, L}}, NONE},
+      // Far above, pulled onto the rim at (0, -1, 0): half a turn about x.
+      {{{LD, 300, 150}, {MV, 300, -200, L}}, {{1, 0, 0, 0}, {0, 0, 1}}, {}, true},
+      // (10/9, -10/9) lies outside the ball: scaled onto its rim at (H, -H, 0).
+      {{{LD, 0, 0}, {MV, 300, 150, L}}, {{-H, -H, 0, 0}, {0, 0, 1}}, {}, true},
+      // From (-0.5, 0, S60) to the rim at (0, 1, 0): half a turn about (-S60, 0, -0.5).
+      {{{LD, 435, 150}, {MV, 300, 285, L}}, {{-S60, 0, -0.5f, 0}, {-S60, 0, 0.5f}}, {}, true},
+      // A second press starts from the orientation the first drag left.
+      {{{LD, 300, 150}, {MV, 435, 150, L}, {LD, 300, 150}, {MV, 300, 0, L}}, RIGHT_UP, {}, true},
+      // Right and bottom edges lie outside; a press outside leaves a running drag alone.
+      {{{LD, 600, 100}, {LD, 100, 300}, {MV, 435, 150, L}}, NONE},
+      {{{LD, 300, 150}, {LD, 700, 150}, {MV, 435, 150, L}}, RIGHT, {}, true},
+      {{{LD, 300, 150}, {WM_RBUTTONUP, 0, 0}, {MV, 435, 150, L}}, RIGHT, {}, true},
+      // With the left button down moves only turn, and leave no point for a pan to measure from.
+      {{{LD, 300, 150}, {MV, 435, 150, L | R}, {MV, 30, 30, R}}, RIGHT, {}, true},
+      // Right and middle pan; then 140 pixels left of (130, 70), to x = -10.
+      {{{RD, 100, 100}, {MV, 130, 70, R | M}, {MV, -10, 100, R}}, NONE, {-11 / 30.0f, 0, 0}},
+      // A move before any press measures from itself.
+      {{{MV, 400, 10, M}, {WM_MBUTTONDOWN, 100, 100}, {MV, 160, 70, M}}, NONE, {0, 0, 0.5f}},
   };
-  for (const auto& c : cases) {
-    fake_win32::Get().hasForeground = c.hasForeground;
-    fake_win32::Get().foregroundClient = c.client;
+  for (const auto& drag : drags) {
+    SCOPED_TRACE(testing::Message() << "drag " << &drag - drags);
     ArcballControl ball;
-    EXPECT_EQ(c.width, ball.Width()) << c.hasForeground << " " << c.client.right;
-    EXPECT_EQ(c.height, ball.Height()) << c.hasForeground << " " << c.client.right;
-    EXPECT_FLOAT_EQ(0.9f, ball.Radius());
+    for (const Step& step : drag.steps) Send(ball, step);
+    ExpectNear(drag.turn.q, &ball.Orientation().x, "q");
+    const D3DXMATRIX& m = *ball.RotationMatrix();
+    const float near[3] = {m(3, 0) - m(2, 0), m(3, 1) - m(2, 1), m(3, 2) - m(2, 2)};
+    ExpectNear(drag.turn.near, near, "near");
+    ExpectOffset(ball, drag.offset);
+    EXPECT_EQ(drag.dragging, ball.Dragging());
   }
 }
 
-TEST_F(Construction, StartsAtRestWithIdentityOrientationAndMatrices) {
-  ArcballControl ball;
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, 1), ball.Orientation(), 0.0f);
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, 1), ball.StartOrientation(), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 0), ball.StartPoint(), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 0), ball.CurrentPoint(), 0.0f);
-  EXPECT_FALSE(ball.Dragging());
-  ExpectIdentity(*ball.RotationMatrix(), 0.0f);
-  ExpectIdentity(*ball.TranslationMatrix(), 0.0f);
+TEST(Arcball, SizesItselfToTheForegroundClientArea) {
+  // 601 x 301: centre (300, 150) by integer halves, half axis 601 * 0.9 / 2 = 270.45. Without a
+  // client area: 600 x 300.
+  client = RECT{0, 0, 601, 301};
+  ArcballControl odd;
+  client = RECT{0, 0, 0, 0};
+  ArcballControl fallback;
+  client = RECT{0, 0, 600, 300};
+  Send(odd, {LD, 300, 150});
+  Send(odd, {MV, 435, 150, L});
+  const float bx = -135 / 270.45f;
+  ExpectNear({0, bx, 0, std::sqrt(1 - bx * bx)}, &odd.Orientation().x, "q");
+  // Sizes without extent are ignored.
+  fallback.Resize(0, 300, 0.9f);
+  fallback.Resize(600, 300, 0.0f);
+  EXPECT_EQ(600, fallback.Width());
+  EXPECT_EQ(300, fallback.Height());
+  EXPECT_EQ(0.9f, fallback.Radius());
 }
 
-TEST_F(Construction, ResetStateSetsRadiusOneButKeepsTheSize) {
-  ArcballControl ball = ViewerBall();
-  ball.ResetState();
-  EXPECT_FLOAT_EQ(1.0f, ball.Radius());
-  EXPECT_EQ(600, ball.Width());
-  EXPECT_EQ(300, ball.Height());
-}
-
-TEST_F(Construction, KeepsItsMatricesOnSixteenByteBoundaries) {
-  const auto ball = std::make_unique<ArcballControl>();
-  EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(ball->RotationMatrix()) % 16);
-  EXPECT_EQ(0u, reinterpret_cast<std::uintptr_t>(ball->TranslationMatrix()) % 16);
-}
-
-// ---- Resize -----------------------------------------------------------------------
-
-using Resize = FakeWindowTest;
-
-TEST_F(Resize, IgnoresASizeOrRadiusWithoutExtent) {
-  ArcballControl ball = ViewerBall();
-  ball.Resize(0, 300, 0.9f);
-  ball.Resize(600, -1, 0.9f);
-  ball.Resize(600, 300, 0.0f);
-  ball.Resize(600, 300, std::nanf(""));
-  EXPECT_EQ(600, ball.Width());
-  EXPECT_EQ(300, ball.Height());
-  EXPECT_FLOAT_EQ(0.9f, ball.Radius());
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 1), ball.MapToSphere(300, 150));
-}
-
-// ---- Ball mapping -------------------------------------------------------------------
-
-using MapToSphere = FakeWindowTest;
-
-TEST_F(MapToSphere, PutsKnownPointsWhereTheBallFormulaSays) {
-  ArcballControl ball = ViewerBall();
-  // x grows to the left of the centre, y downward; the pole and the rim are exact.
+TEST(Arcball, AnswersTheTenMouseMessagesAndNoOthers) {
+  // Each message at (300, 150) to a new ball, then a right-button move to (330, 120), which pans
+  // by (0.1, 0.2) after a right or middle press and by nothing otherwise.
   const struct {
-    float x, y;
-    D3DXVECTOR3 expected;
-    float tolerance;
-  } cases[] = {
-      {300, 150, D3DXVECTOR3(0, 0, 1), 0.0f},
-      {570, 150, D3DXVECTOR3(-1, 0, 0), 0.0f},
-      {30, 150, D3DXVECTOR3(1, 0, 0), 0.0f},
-      {300, 15, D3DXVECTOR3(0, -1, 0), 0.0f},
-      {300, 285, D3DXVECTOR3(0, 1, 0), 0.0f},
-      // (300/270, -150/135) = (10/9, -10/9): m = 2.469 > 1, scaled by 1/sqrt(m).
-      {0, 0, D3DXVECTOR3(0.7071068f, -0.7071068f, 0), TOLERANCE},
-      // bx = -(435 - 300) / 270 = -0.5, z = sqrt(1 - 0.25).
-      {435, 150, D3DXVECTOR3(-0.5f, 0, SIN_60), TOLERANCE},
+    UINT message;
+    LRESULT result;
+    const char* captures;
+    bool dragging, pans;
+  } messages[] = {
+      {WM_MOUSEMOVE, 1, "", false, false},     {WM_LBUTTONDOWN, 1, "s", true, false},
+      {WM_LBUTTONUP, 1, "r", false, false},    {WM_LBUTTONDBLCLK, 1, "s", true, false},
+      {WM_RBUTTONDOWN, 1, "s", false, true},   {WM_RBUTTONUP, 1, "r", false, false},
+      {WM_RBUTTONDBLCLK, 1, "s", false, true}, {WM_MBUTTONDOWN, 1, "s", false, true},
+      {WM_MBUTTONUP, 1, "r", false, false},    {WM_MBUTTONDBLCLK, 1, "s", false, true},
+      {WM_MOUSEWHEEL, 0, "", false, false},    {0x01FF, 0, "", false, false},
+      {WM_DESTROY, 0, "", false, false},       {0x10201, 0, "", false, false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.x << ", " << c.y);
-    ExpectVectorNear(c.expected, ball.MapToSphere(c.x, c.y), c.tolerance);
+  for (const auto& m : messages) {
+    SCOPED_TRACE(testing::Message() << std::hex << m.message);
+    ArcballControl ball;
+    captures.clear();
+    EXPECT_EQ(m.result, Send(ball, {m.message, 300, 150}));
+    EXPECT_EQ(m.captures, captures);
+    EXPECT_EQ(m.dragging, ball.Dragging());
+    Send(ball, {MV, 330, 120, R});
+    ExpectOffset(ball, m.pans ? D3DVECTOR{0.1f, 0.2f, 0} : D3DVECTOR{});
   }
-}
-
-TEST_F(MapToSphere, UsesIntegerHalfSizesButUnroundedHalfAxes) {
-  ArcballControl ball = ViewerBall();
-  ball.Resize(601, 301, 1.0f);
-  // Centre (300, 150) by integer halves, so this is exactly the pole.
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 1), ball.MapToSphere(300, 150), 0.0f);
-  // Half axis 300.5, not 300: bx = 300 / 300.5 stays inside the ball.
-  const float bx = 300.0f / 300.5f;
-  ExpectVectorNear(D3DXVECTOR3(bx, 0, std::sqrt(1 - bx * bx)), ball.MapToSphere(0, 150), 1e-5f);
-}
-
-TEST_F(MapToSphere, ReturnsUnitVectorsInTheUpperHalfEverywhere) {
-  ArcballControl ball = ViewerBall();
-  for (int y = -400; y <= 700; y += 37) {
-    for (int x = -700; x <= 1300; x += 41) {
-      const D3DXVECTOR3 p = ball.MapToSphere(static_cast<float>(x), static_cast<float>(y));
-      EXPECT_NEAR(1.0f, std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 1e-6f) << x << ", " << y;
-      EXPECT_GE(p.z, 0.0f) << x << ", " << y;
-    }
-  }
-}
-
-// ---- Rotation between ball points ---------------------------------------------------
-
-TEST(RotationBetween, IsCrossProductAndDotProduct) {
-  const struct {
-    D3DXVECTOR3 from, to;
-    D3DXQUATERNION expected;
-  } cases[] = {
-      // (0*0.6 - 0.8*0.8, 0.8*0 - 0.6*0.6, 0.6*0.8 - 0), dot 0.48.
-      {D3DXVECTOR3(0.6f, 0, 0.8f), D3DXVECTOR3(0, 0.8f, 0.6f),
-       D3DXQUATERNION(-0.64f, -0.36f, 0.48f, 0.48f)},
-      {D3DXVECTOR3(0.48f, -0.6f, 0.64f), D3DXVECTOR3(0.48f, -0.6f, 0.64f),
-       D3DXQUATERNION(0, 0, 0, 1)},
-      // Opposite rim points.
-      {D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(-1, 0, 0), D3DXQUATERNION(0, 0, 0, -1)},
-  };
-  for (const auto& c : cases) {
-    ExpectQuaternionNear(c.expected, RotationBetween(&c.from, &c.to));
-  }
-}
-
-// ---- Rotation drag --------------------------------------------------------------------
-
-using RotationDrag = FakeWindowTest;
-
-TEST_F(RotationDrag, TurnsSixtyDegreesForAQuarterRadiusDragToTheRight) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(435, 150);
-  // Arc of 30 degrees over the ball, turn of 60 degrees about -y.
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
-  const D3DXMATRIX& m = *ball.RotationMatrix();
-  // The near side (-z) follows the pointer to the right.
-  ExpectVectorNear(D3DXVECTOR3(SIN_60, 0, -0.5f), Transform(D3DXVECTOR3(0, 0, -1), m), 1e-6f);
-  ExpectVectorNear(D3DXVECTOR3(0.5f, 0, SIN_60), Transform(D3DXVECTOR3(1, 0, 0), m), 1e-6f);
-}
-
-TEST_F(RotationDrag, TurnsHalfARoundForADragFromTheCentreToTheRim) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(300, 15);
-  ExpectQuaternionNear(D3DXQUATERNION(1, 0, 0, 0), ball.Orientation());
-  ExpectVectorNear(D3DXVECTOR3(0, -1, 0), ball.CurrentPoint());
-}
-
-TEST_F(RotationDrag, DoesNotTurnForADragBetweenOppositeRimPoints) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(30, 150);
-  ball.ContinueRotation(570, 150);
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, -1), ball.Orientation());
-  ExpectIdentity(*ball.RotationMatrix());
-}
-
-TEST_F(RotationDrag, StartsOnlyInsideTheRectangle) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(600, 100);  // right edge
-  EXPECT_FALSE(ball.Dragging());
-  ball.StartRotation(100, 300);  // bottom edge
-  EXPECT_FALSE(ball.Dragging());
-  ball.StartRotation(-1, 100);
-  EXPECT_FALSE(ball.Dragging());
-  ball.StartRotation(0, 0);
-  EXPECT_TRUE(ball.Dragging());
-  ExpectVectorNear(D3DXVECTOR3(0.7071068f, -0.7071068f, 0), ball.StartPoint());
-  ball.StopRotation();
-  ball.StartRotation(599, 299);
-  EXPECT_TRUE(ball.Dragging());
-}
-
-TEST_F(RotationDrag, ContinueBeforeAnyStartChangesNothing) {
-  ArcballControl ball = ViewerBall();
-  ball.ContinueRotation(435, 150);
-  EXPECT_FALSE(ball.Dragging());
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0, 0, 1), ball.Orientation(), 0.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 0), ball.CurrentPoint(), 0.0f);
-}
-
-TEST_F(RotationDrag, MeasuresEveryMoveFromThePress) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(100, 40);
-  ball.ContinueRotation(500, 260);
-  ball.ContinueRotation(435, 150);
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
-}
-
-TEST_F(RotationDrag, StopKeepsTheTurnAndASecondDragStartsFromIt) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(435, 150);
-  ball.StopRotation();
-  EXPECT_FALSE(ball.Dragging());
-  ball.ContinueRotation(300, 15);  // no drag: changes nothing
-  ball.StartRotation(300, 150);
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.StartOrientation());
-  ball.ContinueRotation(300, 15);
-  // The half turn about x comes after the first turn: (1, 0, 0, 0) * (0, -0.5, 0, sin 60).
-  ExpectQuaternionNear(D3DXQUATERNION(SIN_60, 0, -0.5f, 0), ball.Orientation());
-  // (0, 0, -1) went to (sin 60, 0, -0.5) with the first drag; the half turn flips y and z.
-  ExpectVectorNear(D3DXVECTOR3(SIN_60, 0, 0.5f),
-                   Transform(D3DXVECTOR3(0, 0, -1), *ball.RotationMatrix()));
-}
-
-TEST_F(RotationDrag, APressOutsideKeepsTheRunningDrag) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.StartRotation(700, 150);
-  EXPECT_TRUE(ball.Dragging());
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 1), ball.StartPoint());
-  ball.ContinueRotation(435, 150);
-  ExpectQuaternionNear(D3DXQUATERNION(0, -0.5f, 0, SIN_60), ball.Orientation());
-}
-
-TEST_F(RotationDrag, ResizeKeepsTheStartPointAndMapsLaterMovesWithTheNewSize) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.Resize(300, 150, 1.0f);
-  ExpectVectorNear(D3DXVECTOR3(0, 0, 1), ball.StartPoint(), 0.0f);
-  // New centre (150, 75), half axis 150: bx = -(75 - 150) / 150 = 0.5.
-  ball.ContinueRotation(75, 75);
-  ExpectVectorNear(D3DXVECTOR3(0.5f, 0, SIN_60), ball.CurrentPoint());
-  // (0, 0, 1) x (0.5, 0, sin 60) = (0, 0.5, 0); dot = sin 60.
-  ExpectQuaternionNear(D3DXQUATERNION(0, 0.5f, 0, SIN_60), ball.Orientation());
-}
-
-TEST_F(RotationDrag, RotationMatrixFollowsTheLatestOrientation) {
-  ArcballControl ball = ViewerBall();
-  ball.StartRotation(300, 150);
-  ball.ContinueRotation(435, 150);
-  ball.RotationMatrix();
-  ball.ContinueRotation(300, 15);
-  // Half a turn about x: y and z change sign.
-  const D3DXMATRIX& m = *ball.RotationMatrix();
-  ExpectVectorNear(D3DXVECTOR3(0.25f, -0.5f, -2), Transform(D3DXVECTOR3(0.25f, 0.5f, 2), m), 1e-6f);
 }
 
 }  // namespace
-}  // namespace arcball_test
