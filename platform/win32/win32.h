@@ -186,7 +186,8 @@ void PostQuitMessage(int exitCode);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // While captured, moves keep arriving with client coordinates outside the
-// window. SetCapture returns the previous capture window.
+// window; without the capture nothing from outside the client area arrives,
+// whatever buttons are held. SetCapture returns the previous capture window.
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();

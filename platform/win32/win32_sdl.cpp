@@ -106,6 +106,29 @@ void QueueCloseForEveryWindow(SdlLayer& layer) {
   }
 }
 
+// True for a pointer event outside the client area of a window that does not hold the capture.
+// Win32 sends those to the capture window only; SDL keeps reporting them while any button is
+// held, its own capture outliving ReleaseCapture.
+bool OutsideWithoutCapture(const SdlLayer& layer, const win32_core::WindowRecord& record,
+                           const SDL_Event& event) {
+  if (record.handle == layer.capture) return false;
+  int x = 0;
+  int y = 0;
+  if (event.type == SDL_MOUSEMOTION) {
+    x = event.motion.x;
+    y = event.motion.y;
+  } else if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+    x = event.button.x;
+    y = event.button.y;
+  } else {
+    return false;
+  }
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(NativeOf(&record), &width, &height);
+  return x < 0 || y < 0 || x >= width || y >= height;
+}
+
 // Moves waiting SDL events onto the input queue as messages.
 void PumpSdlEvents(SdlLayer& layer) {
   SDL_Event event;
@@ -117,8 +140,10 @@ void PumpSdlEvents(SdlLayer& layer) {
     const win32_core::WindowRecord* record = RecordOfId(layer, win32_sdl::EventWindowId(event));
     if (record == nullptr) continue;
     MSG msg;
+    // Translated even when dropped, so the held buttons stay known.
     if (win32_sdl::TranslateSdlEvent(event, EventWindowOf(*record),
-                                     static_cast<Uint16>(SDL_GetModState()), layer.input, &msg)) {
+                                     static_cast<Uint16>(SDL_GetModState()), layer.input, &msg) &&
+        !OutsideWithoutCapture(layer, *record, event)) {
       layer.system.QueueInput(msg);
     }
   }
