@@ -6,15 +6,15 @@
 
 #include "model/glyph_model.h"
 #include "render/graphics.h"
-#include "tests/fake/fake_d3d9.h"
+#include "tests/fake/fake.h"
 
 namespace {
 
 // Device, arcball, texture and a vertex buffer of the model's size, made
 // straight on the fake device; false if any of them could not be made.
 bool StartNullDevice() {
-  fake_d3d9::Reset();
-  fake_d3d9::Get().recording = false;
+  fake::Reset();
+  fake::state.logging = false;
   if (FAILED(StartGraphics(reinterpret_cast<HWND>(std::uintptr_t{0x5150})))) return false;
   const UINT length = static_cast<UINT>(GLYPH_VERTEX_COUNT) * sizeof(GlyphVertex);
   return SUCCEEDED(g_device->CreateVertexBuffer(length, 0, GLYPH_VERTEX_FVF, D3DPOOL_DEFAULT,

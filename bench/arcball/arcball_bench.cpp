@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "arcball/arcball.h"
-#include "tests/fake/fake_win32.h"
+#include "tests/fake/fake.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ ArcballControl ViewerBall() {
 }
 
 void BM_HandleMouseMix(benchmark::State& state) {
-  fake_win32::Reset();
+  fake::Reset();
   ArcballControl ball = ViewerBall();
   const std::vector<Message> mix = MessageMix();
   const HWND window = reinterpret_cast<HWND>(std::uintptr_t{0x100});

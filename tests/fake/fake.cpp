@@ -1,0 +1,194 @@
+#include "tests/fake/fake.h"
+
+#include <span>
+#include <string_view>
+
+#include "platform/win32/win32_core.h"
+
+namespace fake {
+namespace {
+
+void Append(std::vector<double>& args, double value) { args.push_back(value); }
+void Append(std::vector<double>& args, const void* pointer) { args.push_back(Id(pointer)); }
+void Append(std::vector<double>& args, std::span<const float> record) {
+  args.insert(args.end(), record.begin(), record.end());
+}
+
+// E_FAIL for the call State::fail names, else 0 (FALSE where the program ignores the result).
+template <class... Args>
+HRESULT Log(std::string_view name, Args... args) {
+  if (state.logging) {
+    std::vector<double>& logged =
+        state.log.emplace_back(std::string(name), std::vector<double>()).second;
+    (Append(logged, args), ...);
+  }
+  return name.starts_with(state.fail) ? E_FAIL : S_OK;
+}
+
+template <class Record>
+std::span<const float> Fields(const Record* record, std::size_t count = sizeof(Record) / 4) {
+  return {reinterpret_cast<const float*>(record), count};
+}
+
+// Every device object is one of these; `kind` names what it was made as.
+class Object final : public IDirect3D9,
+                     public IDirect3DDevice9,
+                     public IDirect3DTexture9,
+                     public IDirect3DVertexBuffer9 {
+ public:
+  Object(const char* kind, std::size_t bytes = 0, UINT pitch = 0)
+      : kind_(kind), bytes_(bytes), pitch_(pitch) {}
+
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    Log("Release " + kind_);
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND window, DWORD behaviour,
+                       D3DPRESENT_PARAMETERS* p, IDirect3DDevice9** device) override {
+    return Made(Log("CreateDevice", adapter, type, window, behaviour, p->BackBufferWidth,
+                    p->BackBufferHeight, p->BackBufferFormat, p->BackBufferCount,
+                    p->MultiSampleType, p->MultiSampleQuality, p->SwapEffect, p->hDeviceWindow,
+                    p->Windowed, p->EnableAutoDepthStencil, p->AutoDepthStencilFormat, p->Flags,
+                    p->FullScreen_RefreshRateInHz, p->PresentationInterval),
+                device, "device");
+  }
+  HRESULT GetDeviceCaps(D3DCAPS9* caps) override {
+    *caps = D3DCAPS9{D3DDEVTYPE_HAL, 0, 256, 256, 8};
+    return D3D_OK;
+  }
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             IDirect3DVertexBuffer9** buffer, HANDLE*) override {
+    return Made(Log("CreateVertexBuffer", length, usage, fvf, pool), buffer, "buffer", length);
+  }
+  HRESULT CreateTexture(UINT width, UINT height, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                        IDirect3DTexture9** texture, HANDLE*) override {
+    return Made(Log("CreateTexture", width, height), texture, "texture",
+                std::size_t{width} * height * 4, width * 4);
+  }
+  HRESULT Clear(DWORD n, const D3DRECT* r, DWORD f, D3DCOLOR c, float z, DWORD s) override {
+    return Log("Clear", n, r, f, c, z, s);
+  }
+  HRESULT BeginScene() override { return Log("BeginScene"); }
+  HRESULT EndScene() override { return Log("EndScene"); }
+  HRESULT Present(const RECT* a, const RECT* b, HWND w, const RGNDATA* d) override {
+    Log("Present", a, b, w, d);
+    if (state.onPresent) state.onPresent();
+    return D3D_OK;
+  }
+  HRESULT SetRenderState(D3DRENDERSTATETYPE s, DWORD v) override {
+    return Log("SetRenderState", s, v);
+  }
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE s, DWORD v) override {
+    return Log("SetTextureStageState", stage, s, v);
+  }
+  HRESULT SetMaterial(const D3DMATERIAL9* m) override { return Log("SetMaterial", Fields(m)); }
+  HRESULT SetLight(DWORD i, const D3DLIGHT9* l) override {
+    return Log("SetLight", i, l->Type, Fields(&l->Diffuse, 25));
+  }
+  HRESULT LightEnable(DWORD i, BOOL on) override { return Log("LightEnable", i, on); }
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE s, const D3DMATRIX* m) override {
+    return Log("SetTransform", s, Fields(m));
+  }
+  HRESULT SetTexture(DWORD i, IDirect3DBaseTexture9* t) override { return Log("SetTexture", i, t); }
+  HRESULT SetStreamSource(UINT i, IDirect3DVertexBuffer9* b, UINT offset, UINT stride) override {
+    return Log("SetStreamSource", i, b, offset, stride);
+  }
+  HRESULT SetFVF(DWORD fvf) override { return Log("SetFVF", fvf); }
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE t, UINT first, UINT n) override {
+    return Log("DrawPrimitive", t, first, n);
+  }
+
+  DWORD GetLevelCount() override { return 1; }
+  HRESULT GetLevelDesc(UINT, D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+  HRESULT LockRect(UINT, D3DLOCKED_RECT* locked, const RECT*, DWORD) override {
+    *locked = D3DLOCKED_RECT{static_cast<int>(pitch_), bytes_.data()};
+    return D3D_OK;
+  }
+  HRESULT UnlockRect(UINT) override { return D3D_OK; }
+  HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override {
+    *data = bytes_.data();
+    return Log("Lock", offset, size, flags);
+  }
+  HRESULT Unlock() override { return Log("Unlock"); }
+
+  // A new object in *made, unless hr is a failure.
+  template <class Interface, class... Args>
+  static HRESULT Made(HRESULT hr, Interface** made, Args... args) {
+    if (SUCCEEDED(hr)) *made = new Object(args...);
+    return hr;
+  }
+
+ private:
+  std::string kind_;
+  std::vector<std::uint8_t> bytes_;
+  UINT pitch_;
+  ULONG refs_ = 1;
+};
+
+class NoNativeWindows final : public win32_core::NativeWindows {
+  bool CreateNative(win32_core::WindowRecord&) override { return true; }
+  void DestroyNative(win32_core::WindowRecord&) override {}
+  DWORD MessageTime() override { return 0; }
+};
+
+NoNativeWindows native;
+win32_core::WindowSystem windows{native};
+
+}  // namespace
+
+void Reset() {
+  windows.Clear();
+  state = State{};
+}
+
+}  // namespace fake
+
+using fake::Log;
+using fake::windows;
+using std::string;
+
+IDirect3D9* Direct3DCreate9(UINT version) {
+  return FAILED(Log("Direct3DCreate9", version)) ? nullptr : new fake::Object("d3d");
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR name, LPCSTR title, DWORD style, int x, int y, int w,
+                     int h, HWND, HMENU, HINSTANCE, void*) {
+  if (FAILED(Log("CreateWindowExA " + string(name) + " / " + title, exStyle, style, x, y, w, h))) {
+    return nullptr;
+  }
+  return fake::state.window = windows.CreateWindow(name, title, style, x, y, w, h);
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  Log("MessageBoxA " + string(text) + " / " + caption, owner, type);
+  return IDOK;
+}
+
+HWND SetCapture(HWND window) {
+  Log("SetCapture", window);
+  return nullptr;
+}
+
+BOOL ReleaseCapture() { return Log("ReleaseCapture"); }
+BOOL ShowWindow(HWND window, int command) { return Log("ShowWindow", window, command); }
+BOOL UpdateWindow(HWND window) { return Log("UpdateWindow", window); }
+HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }
+ATOM RegisterClassExA(const WNDCLASSEXA* wc) { return windows.RegisterClass(wc); }
+BOOL UnregisterClassA(LPCSTR name, HINSTANCE) { return windows.UnregisterClass(name); }
+BOOL DestroyWindow(HWND window) { return windows.DestroyWindow(window); }
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+LRESULT DispatchMessageA(const MSG* msg) { return windows.Dispatch(msg); }
+void PostQuitMessage(int code) { windows.PostQuit(code); }
+BOOL PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { return windows.Post(w, m, wp, lp); }
+LRESULT DefWindowProcA(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return windows.DefaultProc(w, m, wp, lp);
+}
+BOOL PeekMessageA(MSG* msg, HWND w, UINT first, UINT last, UINT remove) {
+  return windows.Next(msg, w, first, last, (remove & PM_REMOVE) != 0);
+}
+HWND GetForegroundWindow() { return nullptr; }
+BOOL GetClientRect(HWND, RECT*) { return FALSE; }

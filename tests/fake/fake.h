@@ -1,0 +1,35 @@
+// The recording fake of the window system and the Direct3D-9-style device: win32_core's windows
+// and queue without native windows, and device objects that hold memory but draw nothing (textures
+// up to 256 x 256). The calls that make the program's contract are logged in order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace fake {
+
+// The function, with any text arguments, and the other arguments: records field by field,
+// pointers by address (Id). Releases are logged as "Release d3d|device|texture|buffer".
+using Call = std::pair<std::string, std::vector<double>>;
+
+inline double Id(const void* p) { return static_cast<double>(reinterpret_cast<std::uintptr_t>(p)); }
+
+struct State {
+  bool logging = true;  // off, no call allocates
+  std::vector<Call> log;
+  std::string fail = "-";  // a logged call whose name starts with this fails
+  HWND window = nullptr;   // the latest window made
+  std::function<void()> onPresent;
+};
+
+inline State state;
+
+// Forgets every window, class, queued message and setting.
+void Reset();
+
+}  // namespace fake
