@@ -1,11 +1,9 @@
 # Sanitizer options for runs of a -DTAVENOR_SANITIZE=ON or fuzz build; sourced
-# by scripts/test. Third-party findings are suppressed by name in the files
-# beside this one; no check is turned off.
+# by scripts/test. Third-party leaks are suppressed by library name in
+# lsan.supp beside this file; no check is turned off.
 # Keep in step with options.cmake (the same options for CTest's own runs).
 tavenor_sanitizer_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export ASAN_OPTIONS="suppressions=$tavenor_sanitizer_dir/asan.supp:detect_leaks=1"
-ASAN_OPTIONS+=":check_initialization_order=1:strict_init_order=1"
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1"
 export LSAN_OPTIONS="suppressions=$tavenor_sanitizer_dir/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="suppressions=$tavenor_sanitizer_dir/ubsan.supp"
-UBSAN_OPTIONS+=":print_stacktrace=1:halt_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 unset tavenor_sanitizer_dir
