@@ -1,10 +1,14 @@
 // The Direct3D-9-style device on an OpenGL 3.3 core context: its life, the
 // offscreen back buffer (RGBA8 colour, 16-bit depth) that Present stretches
 // over the window's client area, paced presentation, clearing, scenes,
-// bindings and drawing. GL objects are made only by CreateDevice and the
-// Create* calls and deleted only on release; drawing makes and frees none.
+// bindings and drawing. GL objects are made only by CreateDevice, the
+// Create* calls and the first draw of each shader variant, and deleted only on
+// release. TAVENOR_GENERIC_SHADER=1 at CreateDevice makes every draw use the
+// generic program instead of the variants (for comparisons).
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <thread>
 #include <utility>
@@ -15,9 +19,6 @@
 namespace d3d9gl {
 namespace {
 
-// How far Direct3D's integer pixel centres sit from GL's half-integer ones;
-// a hair under one half pixel keeps Direct3D's top-left fill rule.
-constexpr float PIXEL_CENTRE_SHIFT = 63.0f / 64.0f;
 constexpr int FALLBACK_REFRESH_HZ = 60;
 
 float Channel(D3DCOLOR color, int shift) {
@@ -98,8 +99,10 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
       params.BackBufferHeight != 0 ? params.BackBufferHeight : static_cast<UINT>(drawableHeight);
   result = CreateBackBuffer(params.EnableAutoDepthStencil != FALSE);
   if (FAILED(result)) return result;
-  program_ = BuildFixedFunctionProgram(&uniforms_);
-  if (program_ == 0) return D3DERR_NOTAVAILABLE;  // the reason is recorded
+  const char* generic = std::getenv("TAVENOR_GENERIC_SHADER");
+  genericOnly_ = generic != nullptr && std::strcmp(generic, "1") == 0;
+  // Reserved so that the bound program's address never moves.
+  programs_.reserve(PROGRAM_VARIANTS + 1);
   vertexArray_ = CreateGl(GlKind::VertexArray);
   GLint maxTexture = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
@@ -183,12 +186,8 @@ void Device::ApplyInitialGlState() {
   glFrontFace(GL_CW);  // Direct3D's front faces wind clockwise on screen
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glUseProgram(program_);
   glBindVertexArray(vertexArray_);
   glActiveTexture(GL_TEXTURE0);
-  glUniform1i(uniforms_.sampler, 0);
-  glUniform2f(uniforms_.pixelOffset, PIXEL_CENTRE_SHIFT / static_cast<float>(width_),
-              PIXEL_CENTRE_SHIFT / static_cast<float>(height_));
   // A new back buffer starts black and at the far depth rather than undefined.
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClearDepth(1.0);
@@ -216,7 +215,7 @@ void Device::ReleaseBindings() {
 
 void Device::DestroyGlObjects(bool contextUsable) {
   DestroyGl(GlKind::VertexArray, &vertexArray_, contextUsable);
-  DestroyGl(GlKind::Program, &program_, contextUsable);
+  for (ShaderProgram& program : programs_) DestroyGl(GlKind::Program, &program.name, contextUsable);
   DestroyGl(GlKind::Renderbuffer, &depthBuffer_, contextUsable);
   DestroyGl(GlKind::Renderbuffer, &colorBuffer_, contextUsable);
   DestroyGl(GlKind::Framebuffer, &framebuffer_, contextUsable);
@@ -486,6 +485,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
 
 void Device::ExecuteDraw(GLenum mode, GLint first, GLsizei count) {
   FlushState();
+  if (program_->name == 0) return;  // it failed to build: the reason is recorded
   glDrawArrays(mode, first, count);
   ++stats_.draws;
   CheckGl("DrawPrimitive");
@@ -498,8 +498,36 @@ void Device::FlushState() {
   if ((dirty_ & DIRTY_TEXTURE) != 0) {
     glBindTexture(GL_TEXTURE_2D, texture_ != nullptr ? texture_->Name() : 0);
   }
-  stats_.uniformUploads += UploadUniforms(state_, layout_, texture_ != nullptr, dirty_, uniforms_);
+  if ((dirty_ & DIRTY_SHADER_KEY) != 0) ChooseProgram();
+  stats_.uniformUploads += UploadUniforms(state_, layout_, stateKey_, dirty_, program_->uniforms);
   dirty_ = 0;
+}
+
+// Binds the program generated for the state, building it on its first use.
+void Device::ChooseProgram() {
+  stateKey_ = MakeShaderKey(state_, layout_, texture_ != nullptr);
+  ShaderKey key = genericOnly_ ? ShaderKey{.generic = true} : stateKey_;
+  if (program_ != nullptr && program_->key == key) return;
+  ShaderProgram* program = FindProgram(key);
+  if (program == nullptr && programs_.size() >= PROGRAM_VARIANTS) {
+    key = ShaderKey{.generic = true};
+    program = FindProgram(key);
+  }
+  if (program == nullptr) {
+    programs_.push_back(BuildProgram(key, width_, height_));
+    program = &programs_.back();
+  }
+  program_ = program;
+  glUseProgram(program_->name);
+  // Uniforms belong to a program: the newly bound one gets all of them.
+  dirty_ |= DIRTY_UNIFORMS;
+}
+
+ShaderProgram* Device::FindProgram(const ShaderKey& key) {
+  for (ShaderProgram& program : programs_) {
+    if (program.key == key) return &program;
+  }
+  return nullptr;
 }
 
 void Device::SpecifyVertexLayout() {

@@ -18,12 +18,13 @@
 namespace d3d9gl {
 
 // ---- Capabilities ---------------------------------------------------------------
-constexpr DWORD MAX_LIGHTS = 8;              // light indices 0..7
-constexpr DWORD MAX_STAGES = 8;              // texture stages 0..7; only stage 0 may be enabled
-constexpr DWORD MAX_TEXTURE_SIDE = 4096;     // reported cap, also bounded by GL's own maximum
-constexpr UINT MAX_BUFFER_BYTES = 1u << 28;  // largest vertex buffer (256 MiB)
-constexpr int RENDER_STATE_SLOTS = 256;      // D3DRENDERSTATETYPE values are below this
-constexpr int LIGHT_VEC4S = 7;               // vec4s per light in the shader's light array
+constexpr DWORD MAX_LIGHTS = 8;               // light indices 0..7
+constexpr DWORD MAX_STAGES = 8;               // texture stages 0..7; only stage 0 may be enabled
+constexpr DWORD MAX_TEXTURE_SIDE = 4096;      // reported cap, also bounded by GL's own maximum
+constexpr UINT MAX_BUFFER_BYTES = 1u << 28;   // largest vertex buffer (256 MiB)
+constexpr int RENDER_STATE_SLOTS = 256;       // D3DRENDERSTATETYPE values are below this
+constexpr int LIGHT_VEC4S = 7;                // vec4s per light in the shader's light array
+constexpr std::size_t PROGRAM_VARIANTS = 32;  // variants kept; later states use the generic one
 
 // ---- Bookkeeping of live objects (for leak tests) ---------------------------------
 enum class GlKind { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Shader, Program };
@@ -155,6 +156,9 @@ enum Dirty : unsigned {
   DIRTY_LAYOUT = 1u << 6,    // vertex attribute pointers
   DIRTY_TEXTURE = 1u << 7,   // texture bound to unit 0
   DIRTY_ALL = 0xFFu,
+  // What a program's code depends on, and what its uniforms hold.
+  DIRTY_SHADER_KEY = DIRTY_LIGHTS | DIRTY_LIGHTING | DIRTY_STAGE | DIRTY_TEXTURE,
+  DIRTY_UNIFORMS = DIRTY_TRANSFORM | DIRTY_LIGHTS | DIRTY_MATERIAL | DIRTY_LIGHTING | DIRTY_STAGE,
 };
 
 struct LightSlot {
@@ -181,21 +185,51 @@ bool AcceptStageState(DWORD stage, DWORD type, DWORD value);
 // Whether light is one the shader evaluates as Direct3D 9 does.
 bool AcceptLight(const D3DLIGHT9& light);
 
-// Uniform locations of the one fixed-function program.
+// Uniform locations of one fixed-function program; -1 for those it does not read.
 struct ProgramUniforms {
   GLint worldView = -1, projection = -1, normalMatrix = -1, pixelOffset = -1;
   GLint flags = -1, sources = -1, material = -1, ambient = -1, lights = -1;
   GLint select = -1, sampler = -1;
 };
 
-// Builds the fixed-function program; 0 (with the reason recorded and the info
-// log printed) when it does not compile or link.
-GLuint BuildFixedFunctionProgram(ProgramUniforms* uniforms);
+// One argument of a texture stage 0 product: the interpolated diffuse colour,
+// the texel or one. The order is that of the generic program's weights.
+enum class StageFactor : std::uint8_t { DIFFUSE, TEXEL, ONE };
 
-// Sends each dirty uniform group of state to the bound program. layout tells
+// Everything the code of a generated program depends on: states with equal
+// keys share one program. The generic key (nothing else set) names the one
+// program that reads all of these from uniforms instead.
+struct ShaderKey {
+  bool generic = false;
+  bool lighting = false;
+  bool normalizeNormals = false;
+  bool localViewer = false;
+  bool specular = false;
+  std::array<std::uint8_t, MAX_LIGHTS> lightTypes{};  // of each enabled light in order, then 0
+  std::array<std::uint8_t, 4> sources{};  // ambient, diffuse, specular, emissive (D3DMCS_*)
+  std::array<StageFactor, 4> factors{};   // colour arg 1, colour arg 2, alpha arg 1, alpha arg 2
+  bool operator==(const ShaderKey&) const = default;
+};
+
+// The key of the variant that draws state as Direct3D 9 does. layout tells
 // which vertex colours exist (absent ones fall back to the material).
+ShaderKey MakeShaderKey(const FixedState& state, const FvfLayout& layout, bool textureBound);
+
+struct ShaderProgram {
+  ShaderKey key;
+  GLuint name;  // 0 when it failed to build
+  ProgramUniforms uniforms;
+};
+
+// Builds and binds the program for key, drawing to a width x height back
+// buffer; name 0 (with the reason recorded and the info log printed) when it
+// does not compile or link.
+ShaderProgram BuildProgram(const ShaderKey& key, UINT width, UINT height);
+
+// Sends each dirty uniform group of state that the bound program reads; stage
+// is the state's own key (the generic program takes its choices from it).
 // Returns the number of glUniform calls made.
-int UploadUniforms(const FixedState& state, const FvfLayout& layout, bool textureBound,
+int UploadUniforms(const FixedState& state, const FvfLayout& layout, const ShaderKey& stage,
                    unsigned dirty, const ProgramUniforms& uniforms);
 // Applies depth, cull and colour-mask render states to GL.
 void ApplyRasterState(const FixedState& state, bool hasDepth);
@@ -271,6 +305,8 @@ class Device final : public IDirect3DDevice9 {
   HRESULT CheckDrawRange(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount, GLenum* mode,
                          GLsizei* count) const;
   void FlushState();
+  void ChooseProgram();
+  ShaderProgram* FindProgram(const ShaderKey& key);
   void SpecifyVertexLayout();
   void ExecuteClear(DWORD flags, D3DCOLOR color, float z, DWORD count, const D3DRECT* rects);
   void ExecuteDraw(GLenum mode, GLint first, GLsizei count);
@@ -293,8 +329,11 @@ class Device final : public IDirect3DDevice9 {
   UINT width_ = 0, height_ = 0;  // the back buffer, fixed for the device's life
   bool hasDepth_ = false;
   UINT maxTextureSide_ = 0;
-  GLuint framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0, vertexArray_ = 0, program_ = 0;
-  ProgramUniforms uniforms_;
+  GLuint framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0, vertexArray_ = 0;
+  bool genericOnly_ = false;             // every draw uses the generic program (for comparisons)
+  std::vector<ShaderProgram> programs_;  // built on first use, kept for the device's life
+  ShaderProgram* program_ = nullptr;     // the bound one
+  ShaderKey stateKey_;                   // the key of the state as last flushed
 
   bool paced_ = true;
   std::chrono::steady_clock::duration period_{};
