@@ -202,16 +202,12 @@ std::string VertexDefines(const ShaderKey& key) {
          Define("EMISSIVE_SOURCE", std::to_string(key.sources[3]));
 }
 
+// Each StageFactor as GLSL, for the colour product and for the alpha product.
+constexpr const char* FACTOR_CODE[2][3] = {{"vDiffuse.rgb", "texel.rgb", "vec3(1.0)"},
+                                           {"vDiffuse.a", "texel.a", "1.0"}};
+
 std::string FactorCode(StageFactor factor, bool alpha) {
-  switch (factor) {
-    case StageFactor::DIFFUSE:
-      return alpha ? "vDiffuse.a" : "vDiffuse.rgb";
-    case StageFactor::TEXEL:
-      return alpha ? "texel.a" : "texel.rgb";
-    case StageFactor::ONE:
-      break;
-  }
-  return alpha ? "1.0" : "vec3(1.0)";
+  return FACTOR_CODE[alpha][static_cast<int>(factor)];
 }
 
 // A variant's stage, fixed: the two products' factors and the specular add.
