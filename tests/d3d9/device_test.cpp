@@ -296,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::ValuesIn(SCENES),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A paced device neither draws nor shows again a frame repeating the previous one from a full
-// clear on; a changed state or buffer is drawn; no GL object is made after the first frame.
+// clear on; a changed state or buffer is drawn; no GL object is made for a state seen before.
 TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
   ASSERT_NO_FATAL_FAILURE(Open(D3DPRESENT_INTERVAL_DEFAULT));
   ShowWindow(window_, SW_SHOW);
@@ -317,6 +317,13 @@ TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
   Fill(s);
   EXPECT_EQ(present().draws, first.draws + 2);
   EXPECT_EQ(D3DGlGetLiveCounts().glObjects, objects);
+  // The world set back while another state's program draws; this one's, bound again, has it too.
+  ASSERT_EQ(device_->SetRenderState(D3DRS_SPECULARENABLE, TRUE), D3D_OK);
+  s.world.m[3][0] = 0;
+  ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &s.world), D3D_OK);
+  EXPECT_EQ(present().draws, first.draws + 3);
+  ASSERT_EQ(device_->SetRenderState(D3DRS_SPECULARENABLE, FALSE), D3D_OK);
+  EXPECT_EQ(present().draws, first.draws + 4);
   ExpectPicture(BackBuffer(), ref::Render(s, W, H));
 }
 
