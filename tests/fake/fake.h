@@ -22,8 +22,9 @@ inline double Id(const void* p) { return static_cast<double>(reinterpret_cast<st
 struct State {
   bool logging = true;  // off, no call allocates
   std::vector<Call> log;
-  std::string fail = "-";  // a logged call whose name starts with this fails
-  HWND window = nullptr;   // the latest window made
+  std::string fail = "-";              // a logged call whose name starts with this fails
+  HWND window = nullptr;               // the latest window made
+  std::vector<std::uint8_t> unlocked;  // a vertex buffer's bytes at its latest Unlock
   std::function<void()> onPresent;
 };
 
