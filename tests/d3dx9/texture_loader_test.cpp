@@ -31,7 +31,7 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
       {"convert -size 4x2 xc:#102030 png24:$F", 4, 2, false, 3, 0xFF102030},
       {"convert -size 2x2 xc:#FF000080 png32:$F", 2, 2, true, 1, 0x80FF0000},
       {"convert -size 4x4 xc:#0000FF80 -depth 16 png64:$F", 4, 4, true, 0, 0x800000FF, 1},
-      {"convert -size 8x8 xc:#3060C0 -quality 100 jpg:$F", 8, 8, false, 5, 0xFF3060C0, 3},
+      {"convert -size 8x4 xc:#3060C0 -quality 100 jpg:$F", 8, 4, false, 5, 0xFF3060C0, 3},
       // Stored as C, M, Y and K, shown as orange again.
       {"convert -size 8x8 xc:#FFA500 -colorspace CMYK -quality 100 jpg:$F", 8, 8, false, 5,
        0xFFFFA500, 4},
