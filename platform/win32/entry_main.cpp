@@ -4,13 +4,32 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/win32/sdl_window.h"
 #include "platform/win32/win32.h"
 
+namespace {
+
+// SDL falls back to a video driver that draws nowhere when no display answers; the viewer would
+// then run unseen. Such a driver counts only when the user names one.
+bool ShowsNothing(const char* driver) {
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) return false;
+  return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+}  // namespace
+
 int main() {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "tavenor: cannot open a display: %s\n", SDL_GetError());
+    return 1;
+  }
+  if (ShowsNothing(SDL_GetCurrentVideoDriver())) {
+    SDL_Quit();
+    const char* display = SDL_getenv("DISPLAY");
+    std::fprintf(stderr, "tavenor: cannot open a display: none answered (DISPLAY is %s)\n",
+                 display != nullptr ? display : "unset");
     return 1;
   }
   char commandLine[] = "";
