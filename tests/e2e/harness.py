@@ -1,277 +1,195 @@
-"""Drives the real viewer inside an X server, for the end-to-end tests and the program benchmarks.
+"""Runs the real viewer in a private X server with a window manager for the end-to-end tests and
+the whole-program benchmarks. Needs xdotool, wmctrl, xwininfo and ImageMagick's import."""
 
-Offers a throw-away directory layout, a started program whose windows are found by name, client-area
-screenshots as RGB images, real pointer and key input through XTEST (xdotool), a window-manager
-close, and readings of the process from /proc. Needs DISPLAY to name a private server with a window
-manager (tests/support/with-xvfb --wm) and xdotool, xwininfo, wmctrl and ImageMagick's import.
-"""
-
-import atexit
+import argparse
+import collections
 import os
+import re
 import shutil
-import signal
 import subprocess
+import sys
 import tempfile
 import time
-
-from picture import Image
+import unittest
 
 VIEWER_TITLE = "Brisvane Code"
 MESSAGE_BOX_TITLE = "Tavenor.exe"
 TEXTURE_NAME = "leopard.jpg"
-
-# Waits for things that will come (a window, an exit) poll at this period.
-POLL_S = 0.02
-# A picture counts as steady when it is unchanged over this long (several 60 Hz frames).
-STEADY_S = 0.1
+HarnessError = AssertionError
+Image = collections.namedtuple("Image", "width height pixels")  # RGB bytes, top row first
+Census = collections.namedtuple("Census", "drawn box coloured bright")
 
 
-class HarnessError(AssertionError):
-    """Something the harness waited for did not happen; the message says what and why."""
-
-
-def run_tool(*args, check=True, timeout=10.0):
-    """Runs an X tool and returns its stdout as text; raises HarnessError when it fails."""
-    try:
-        done = subprocess.run(args, capture_output=True, timeout=timeout, check=False)
-    except subprocess.TimeoutExpired as error:
-        raise HarnessError(f"{args[0]} did not finish in {timeout} s") from error
-    if check and done.returncode != 0:
-        raise HarnessError(f"{' '.join(map(str, args))} failed: {done.stderr.decode().strip()}")
-    return done.stdout.decode()
+def run_tool(*args):
+    return subprocess.run([str(a) for a in args], capture_output=True, check=True).stdout.decode()
 
 
 def wait_until(condition, timeout, what):
-    """Polls condition() until it returns something truthy and returns that; raises on timeout."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise HarnessError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(POLL_S)
+    while not (value := condition()):
+        if time.monotonic() > deadline:
+            raise HarnessError(f"no {what} within {timeout} s")
+        time.sleep(0.02)
+    return value
+
+
+def find_windows(title):
+    """Ids of the top-level windows titled exactly title (wmctrl finds the message box too)."""
+    rows = (line.split(None, 3) for line in run_tool("wmctrl", "-l").splitlines())
+    return [int(row[0], 16) for row in rows if row[3:] == [title]]
+
+
+def census(shot):
+    """Of the drawn pixels (a channel below 245; white is the background): how many, their extent
+    (left, top, right, bottom), how many coloured (channels 30 apart) and bright (one over 64)."""
+    drawn, box = [], [shot.width, shot.height, -1, -1]
+    for y in range(shot.height):
+        row = shot.pixels[3 * shot.width * y : 3 * shot.width * (y + 1)]
+        xs = [x for x in range(shot.width) if min(row[3 * x : 3 * x + 3]) < 245]
+        drawn += [row[3 * x : 3 * x + 3] for x in xs]
+        if xs:
+            box = [min(box[0], xs[0]), min(box[1], y), max(box[2], xs[-1]), y]
+    coloured = sum(max(p) - min(p) >= 30 for p in drawn)
+    return Census(len(drawn), tuple(box), coloured, sum(max(p) > 64 for p in drawn))
+
+
+class Window:
+    """A top-level window; points are relative to its client area."""
+
+    def __init__(self, wid):
+        self.wid = wid
+
+    def geometry(self):
+        """(left, top, width, height) of the client area on the screen."""
+        text = run_tool("xwininfo", "-id", self.wid)
+        keys = ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+        return tuple(int(re.search(rf"{key}: +(-?\d+)", text)[1]) for key in keys)
+
+    def screenshot(self):
+        args = ["import", "-window", str(self.wid), "-depth", "8", "ppm:-"]
+        ppm = subprocess.run(args, capture_output=True, check=True).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+        return Image(int(header[1]), int(header[2]), ppm[header.end() :])
+
+    def drag(self, button, start, end, steps=8):
+        """Presses button (1 left, 2 middle, 3 right) at start, moves in steps to end and releases
+        there; the points may lie outside the window."""
+        left, top = self.geometry()[:2]
+        args = ["mousemove", left + start[0], top + start[1], "mousedown", button]
+        for i in range(1, steps + 1):
+            x, y = (round(a + (b - a) * i / steps) for a, b in zip(start, end))
+            args += ["sleep", 0.01, "mousemove", left + x, top + y]
+        run_tool("xdotool", *args, "sleep", 0.01, "mouseup", button)
+
+
+class Program:
+    """One run of the viewer in cwd with its stderr kept."""
+
+    def __init__(self, program, cwd, env=None):
+        self._err = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([os.path.abspath(program)], cwd=cwd,
+                                        env={**os.environ, **(env or {})}, stderr=self._err,
+                                        start_new_session=True)
+        self.pid = self.process.pid
+
+    def wait_window(self, title=VIEWER_TITLE, timeout=20.0):
+        """The first window titled title; fails at once when the program ends first."""
+
+        def found():
+            if self.process.poll() is not None:
+                raise HarnessError(f"ended with {self.process.returncode}: {self.stderr()!r}")
+            return find_windows(title)[:1]
+
+        return Window(wait_until(found, timeout, f"window '{title}'")[0])
+
+    def wait_exit(self, timeout):
+        """The exit status, or None while it still runs after timeout seconds."""
+        try:
+            return self.process.wait(timeout=max(timeout, 0.0))
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stderr(self):
+        self._err.seek(0)
+        return self._err.read().decode(errors="replace")
+
+    def cpu_seconds(self):
+        """User plus system CPU time so far."""
+        with open(f"/proc/{self.pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def memory_kb(self, field="VmHWM"):
+        """A figure of /proc/<pid>/status in KiB (VmHWM: peak resident, VmRSS: resident)."""
+        with open(f"/proc/{self.pid}/status") as status:
+            return int(next(line for line in status if line.startswith(field + ":")).split()[1])
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+        self._err.close()
 
 
 class Layout:
-    """A fresh directory tree for one run: <top>/app is the working directory, and the texture
-    can be put into app/ (beside the program's working directory) or <top> (its parent)."""
+    """A fresh tree: <top>/app is the working directory, <top> its parent (as from build/)."""
 
     def __init__(self):
         self.top = tempfile.mkdtemp(prefix="tavenor-e2e-")
         self.app = os.path.join(self.top, "app")
         os.mkdir(self.app)
-        # Also gone when a run ends without reaching its own clean-up.
-        atexit.register(self.remove)
 
     def put_texture(self, source, where="parent"):
-        """Copies the file source as leopard.jpg into app/ (where="app") or its parent."""
-        folder = self.top if where == "parent" else self.app
-        target = os.path.join(folder, TEXTURE_NAME)
-        shutil.copyfile(source, target)
-        return target
-
-    def put_texture_bytes(self, data, where="parent"):
-        """Writes data as leopard.jpg into app/ or its parent; for made-up or broken files."""
-        folder = self.top if where == "parent" else self.app
-        target = os.path.join(folder, TEXTURE_NAME)
-        with open(target, "wb") as out:
-            out.write(data)
-        return target
+        shutil.copy(source, os.path.join(self.top if where == "parent" else self.app, TEXTURE_NAME))
 
     def remove(self):
-        """Deletes the whole tree."""
         shutil.rmtree(self.top, ignore_errors=True)
 
 
-class Window:
-    """An X client window found by name; coordinates are relative to its client area."""
-
-    def __init__(self, wid):
-        self.wid = wid
-
-    def info(self):
-        """Returns xwininfo's fields as a dict of strings ("Width", "Map State", ...)."""
-        fields = {}
-        for line in run_tool("xwininfo", "-id", str(self.wid)).splitlines():
-            key, sep, value = line.strip().partition(":")
-            if sep:
-                fields[key.strip()] = value.strip()
-        return fields
-
-    def size(self):
-        """The client area's (width, height) in pixels."""
-        fields = self.info()
-        return int(fields["Width"]), int(fields["Height"])
-
-    def is_viewable(self):
-        """True while the window is mapped and all its ancestors are."""
-        try:
-            return self.info().get("Map State") == "IsViewable"
-        except HarnessError:
-            return False
-
-    def screenshot(self):
-        """The client area's pixels as they are on the screen now."""
-        data = subprocess.run(
-            ["import", "-window", str(self.wid), "ppm:-"],
-            capture_output=True, timeout=10, check=True,
-        ).stdout
-        return Image.from_ppm(data)
-
-    def save_png(self, path):
-        """Writes the client area's pixels to path as PNG."""
-        run_tool("import", "-window", str(self.wid), path)
-
-    def resize(self, width, height):
-        """Asks for a new client size and waits until the server reports it."""
-        run_tool("xdotool", "windowsize", str(self.wid), str(width), str(height))
-        wait_until(lambda: self.size() == (width, height), 5.0, f"a {width} x {height} window")
-
-    def drag(self, button, start, end, steps=8, step_pause_s=0.01):
-        """Presses button (1 left, 2 middle, 3 right) at client point start, moves in steps
-        to end and releases there: real XTEST input, as from a mouse."""
-        move = ["mousemove", "--window", str(self.wid)]
-        args = ["xdotool", *move, *map(str, start), "mousedown", str(button)]
-        for i in range(1, steps + 1):
-            x = round(start[0] + (end[0] - start[0]) * i / steps)
-            y = round(start[1] + (end[1] - start[1]) * i / steps)
-            args += ["sleep", str(step_pause_s), *move, str(x), str(y)]
-        args += ["sleep", str(step_pause_s), "mouseup", str(button)]
-        run_tool(*args)
-
-    def press_key(self, key):
-        """Gives the window the focus through the window manager and types key on it."""
-        run_tool("xdotool", "windowactivate", "--sync", str(self.wid), check=False)
-        run_tool("xdotool", "key", "--clearmodifiers", key)
-
-    def click(self, x, y, button=1):
-        """Clicks button at client point (x, y)."""
-        run_tool("xdotool", "mousemove", "--window", str(self.wid), str(x), str(y),
-                 "click", str(button))
-
-    def close_through_wm(self):
-        """Asks the window manager to close the window (as its title-bar close button does)."""
-        run_tool("wmctrl", "-i", "-c", hex(self.wid))
-
-
-def find_windows(name):
-    """Ids of the viewable top-level windows whose title is exactly name. Asks the window
-    manager's client list: xdotool search misses SDL's message box, whose WM_NAME has the type
-    "UTF-8" that Xlib cannot convert."""
-    ids = []
-    for line in run_tool("wmctrl", "-l", check=False).splitlines():
-        fields = line.split(None, 3)
-        title = fields[3] if len(fields) == 4 else ""
-        if title == name and Window(int(fields[0], 16)).is_viewable():
-            ids.append(int(fields[0], 16))
-    return ids
-
-
-class Program:
-    """One run of the viewer: started in a working directory, stdout and stderr kept in files,
-    killed at the end if it is still running."""
-
-    def __init__(self, program, cwd, env=None):
-        self.cwd = cwd
-        self._out = tempfile.TemporaryFile()
-        self._err = tempfile.TemporaryFile()
-        full_env = dict(os.environ)
-        full_env.update(env or {})
-        # CLOCK_MONOTONIC just before the start, for timing what the program does.
-        self.started_ns = time.monotonic_ns()
-        self.process = subprocess.Popen(
-            [os.path.abspath(program)], cwd=cwd, env=full_env,
-            stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err,
-        )
-        self.pid = self.process.pid
-
-    def running(self):
-        """True until the process has ended."""
-        return self.process.poll() is None
-
-    def wait_window(self, name=VIEWER_TITLE, timeout=20.0):
-        """Waits until a viewable window titled name exists and returns it; fails at once when
-        the program ends first."""
-
-        def found():
-            ids = find_windows(name)
-            if ids:
-                return Window(ids[0])
-            if not self.running():
-                raise HarnessError(
-                    f"the program ended with status {self.process.returncode} before a window "
-                    f"'{name}' appeared; stderr: {self.stderr()!r}"
-                )
-            return None
-
-        return wait_until(found, timeout, f"a window titled '{name}'")
-
-    def wait_exit(self, timeout):
-        """The exit status, or None when the program is still running after timeout seconds."""
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def stderr(self):
-        """Everything the program has written to stderr so far."""
-        self._err.seek(0)
-        return self._err.read().decode(errors="replace")
-
-    def stdout(self):
-        """Everything the program has written to stdout so far."""
-        self._out.seek(0)
-        return self._out.read().decode(errors="replace")
-
-    def cpu_seconds(self):
-        """User plus system CPU time of all the program's threads so far, in seconds."""
-        with open(f"/proc/{self.pid}/stat") as stat:
-            # The command name in parentheses may hold spaces; fields count from after it.
-            fields = stat.read().rsplit(")", 1)[1].split()
-        ticks = int(fields[11]) + int(fields[12])
-        return ticks / os.sysconf("SC_CLK_TCK")
-
-    def memory_kb(self, field="VmHWM"):
-        """A memory figure of /proc/<pid>/status in KiB (VmHWM: peak resident, VmRSS: resident)."""
-        with open(f"/proc/{self.pid}/status") as status:
-            for line in status:
-                if line.startswith(field + ":"):
-                    return int(line.split()[1])
-        raise HarnessError(f"{field} missing from /proc/{self.pid}/status")
-
-    def stop(self):
-        """Ends the program if it still runs (TERM, then KILL) and frees the output files."""
-        if self.running():
-            self.process.send_signal(signal.SIGTERM)
-            if self.wait_exit(1.0) is None:
-                self.process.kill()
-                self.process.wait()
-        self._out.close()
-        self._err.close()
-
-
-def settled_screenshot(window, differs_from=None, timeout=10.0, accept=None):
-    """Waits until two screenshots STEADY_S apart are equal (the program has shown the same
-    picture for several frames' time) and, when differs_from is given, until that
-    picture is no longer differs_from, and when accept is given, until accept(picture) is true;
-    returns it."""
-    previous = window.screenshot()
+def settled_screenshot(window, differs_from=None, timeout=10.0):
+    """The first picture unchanged over 0.1 s (several frames), not all one colour (a new window
+    is black until its first frame) and other than differs_from."""
+    last = [window.screenshot()]
 
     def steady():
-        nonlocal previous
-        time.sleep(STEADY_S)
-        shot = window.screenshot()
-        same = shot.pixels == previous.pixels
-        previous = shot
-        if not same or (differs_from is not None and shot.pixels == differs_from.pixels):
-            return None
-        return shot if accept is None or accept(shot) else None
+        time.sleep(0.1)
+        shot, before = window.screenshot(), last[0]
+        last[0] = shot
+        plain = shot.pixels == shot.pixels[:3] * (shot.width * shot.height)
+        return shot == before and not plain and shot != differs_from and shot
 
-    return wait_until(steady, timeout, "a steady picture")
+    return wait_until(steady, timeout, "settled picture")
 
 
-def first_picture(window, timeout=20.0):
-    """The first steady picture that is not of one colour: a freshly mapped window shows its
-    empty background (black) until the program's first frame reaches it."""
-    return settled_screenshot(window, timeout=timeout, accept=lambda shot: not shot.is_uniform())
+first_picture = settled_screenshot
+
+
+class ViewerCase(unittest.TestCase):
+    """A test whose programs run from their own directory trees and are stopped after it."""
+
+    program = root = None  # set by main()
+
+    def start_viewer(self, texture_in="parent"):
+        """The viewer started with leopard.jpg in texture_in ("parent", "app" or None)."""
+        layout = Layout()
+        self.addCleanup(layout.remove)
+        if texture_in:
+            layout.put_texture(os.path.join(self.root, TEXTURE_NAME), texture_in)
+        program = Program(self.program, layout.app)
+        self.addCleanup(program.stop)
+        return program
+
+    def start_and_show(self, texture_in="parent"):
+        """(program, window, first picture) of a started viewer."""
+        program = self.start_viewer(texture_in)
+        window = program.wait_window()
+        return program, window, settled_screenshot(window, timeout=20.0)
+
+
+def main():
+    """Runs the calling file's tests: test_x.py --program <viewer> --root <repository>."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--root", required=True)
+    args, rest = parser.parse_known_args()
+    ViewerCase.program, ViewerCase.root = os.path.abspath(args.program), os.path.abspath(args.root)
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
