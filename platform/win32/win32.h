@@ -168,8 +168,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 // Creates a hidden window of the registered class. nWidth x nHeight is the
 // client size. WM_CREATE reaches the class's procedure before this returns.
 // Returns null when the class is unknown or no native window can be made.
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      void* param);
 BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int showCommand);
