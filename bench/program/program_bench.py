@@ -16,9 +16,7 @@ import struct
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import harness  # noqa: E402
+from viewer import Layout, Viewer, harness
 
 STARTUP_RUNS = 10
 STARTUP_TARGET_RATIO = 1.15
@@ -37,26 +35,26 @@ def verdict(met):
 
 def start_viewer(args, layout, env=None):
     """Starts the viewer in layout's app/ directory with the texture in the parent."""
-    layout.put_texture(os.path.join(args.root, harness.TEXTURE_NAME))
-    return harness.Program(args.program, layout.app, env=env)
+    layout.put_texture(args.root)
+    return Viewer(args.program, layout.app, env=env)
 
 
 def startup_once(args, program):
     """Milliseconds from just before exec of program to the end of its first present, via the
     probe."""
-    layout = harness.Layout()
+    layout = Layout()
     out = os.path.join(layout.top, "probe.txt")
-    layout.put_texture(os.path.join(args.root, harness.TEXTURE_NAME))
+    layout.put_texture(args.root)
     env = {
         "LD_PRELOAD": args.probe,
         "TAVENOR_PROBE_OUT": out,
         "TAVENOR_PROBE_EXIT": "1",
         "TAVENOR_PROBE_START_NS": str(time.monotonic_ns()),
     }
-    run = harness.Program(program, layout.app, env=env)
+    run = Viewer(program, layout.app, env=env)
     try:
         if run.wait_exit(20.0) is None or not os.path.exists(out):
-            raise harness.HarnessError(f"no frame was presented; stderr: {run.stderr()!r}")
+            raise RuntimeError(f"no frame was presented; stderr: {run.stderr_text()!r}")
         return read_probe(out)["first_frame_ns"][0] / 1e6
     finally:
         run.stop()
@@ -107,7 +105,7 @@ def read_counter(path):
 def bench_idle(args):
     """Idle: CPU time of the program over IDLE_WINDOW_S with no input, as % of one core; with
     the probe, also the number of presents in that time."""
-    layout = harness.Layout()
+    layout = Layout()
     counter = os.path.join(layout.top, "presents")
     env = {"LD_PRELOAD": args.probe, "TAVENOR_PROBE_COUNTER": counter} if args.probe else None
     program = start_viewer(args, layout, env)
@@ -133,11 +131,11 @@ def bench_idle(args):
 
 def bench_memory(args):
     """Peak resident memory (VmHWM) after start-up and a left, a right and a middle drag."""
-    layout = harness.Layout()
+    layout = Layout()
     program = start_viewer(args, layout)
     try:
         window = program.wait_window()
-        harness.first_picture(window)
+        harness.settled_screenshot(window, timeout=20.0)
         window.drag(1, (300, 150), (420, 190), steps=30)
         window.drag(3, (300, 150), (360, 120), steps=30)
         window.drag(2, (300, 150), (300, 120), steps=30)
@@ -171,13 +169,13 @@ def bench_drag(args):
     """Drag: CPU time of the program while xdotool drags with the left button, as % of one
     core, over DRAG_MOVES moves at about DRAG_MOVES_PER_S a second; with the probe, also the
     number of presents in that time."""
-    layout = harness.Layout()
+    layout = Layout()
     counter = os.path.join(layout.top, "presents")
     env = {"LD_PRELOAD": args.probe, "TAVENOR_PROBE_COUNTER": counter} if args.probe else None
     program = start_viewer(args, layout, env)
     try:
         window = program.wait_window()
-        harness.first_picture(window)
+        harness.settled_screenshot(window, timeout=20.0)
         presents0 = read_counter(counter) if args.probe else 0
         cpu0, t0 = program.cpu_seconds(), time.monotonic()
         harness.run_tool("xdotool", *drag_moves(window))

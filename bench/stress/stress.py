@@ -15,9 +15,8 @@ import random
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import harness  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../program"))
+from viewer import Layout, Viewer, client_origin, harness  # noqa: E402
 
 CYCLES = 50
 EXIT_WITHIN_S = 1.0
@@ -44,9 +43,9 @@ class Run:
     """The viewer started as from a build directory (leopard.jpg in the parent), ended on exit."""
 
     def __init__(self, args):
-        self.layout = harness.Layout()
-        self.layout.put_texture(os.path.join(args.root, harness.TEXTURE_NAME))
-        self.program = harness.Program(args.program, self.layout.app)
+        self.layout = Layout()
+        self.layout.put_texture(args.root)
+        self.program = Viewer(args.program, self.layout.app)
 
     def __enter__(self):
         return self.program
@@ -70,8 +69,8 @@ def cycles(args):
         with Run(args) as program:
             status, took = close(program, program.wait_window())
             slowest = max(slowest, took)
-            if status != 0 or program.stderr() or harness.find_windows(harness.VIEWER_TITLE):
-                failures.append(f"cycle {cycle}: status {status}, stderr {program.stderr()!r}")
+            if status != 0 or program.stderr_text() or harness.find_windows(harness.VIEWER_TITLE):
+                failures.append(f"cycle {cycle}: status {status}, stderr {program.stderr_text()!r}")
     for failure in failures:
         print(failure)
     print(f"start/close: {CYCLES} cycles in {time.monotonic() - began:.1f} s, slowest close to "
@@ -95,7 +94,7 @@ def storm(args):
     with Run(args) as program:
         window = program.wait_window()
         first = harness.settled_screenshot(window, timeout=20.0)
-        left, top = window.geometry()[:2]
+        left, top = client_origin(window)
         moves = [a for x, y in points for a in ("mousemove", left + x, top + y)]
         began = time.monotonic()
         harness.run_tool("xdotool", "mousemove", left + STORM_PRESS[0], top + STORM_PRESS[1],
@@ -126,7 +125,7 @@ def soak(args):
         began = next_drag = next_report = time.monotonic()
         while (now := time.monotonic()) - began < args.seconds:
             if program.wait_exit(0) is not None:
-                print(f"the viewer ended during the soak: {program.stderr()!r}")
+                print(f"the viewer ended during the soak: {program.stderr_text()!r}")
                 return False
             samples.append((now - began, program.memory_kb("VmRSS"), program.memory_kb("VmHWM")))
             if now >= next_report:
