@@ -1,12 +1,11 @@
-// Direct3D 9's fixed-function picture worked out on the CPU for the device's pixel tests, in double
-// precision after its documentation (Mathematics of Lighting, Attenuation and Spotlight Factor,
-// Specular Lighting, Camera-Space Transformations, texture stage operations, Rasterization Rules,
-// Directly Mapping Texels to Pixels) and independently of the device's shaders.
+// Direct3D 9's fixed-function picture in double precision, worked out after its documentation
+// (Mathematics of Lighting, Specular Lighting, Rasterization Rules) independently of our shaders.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <glm/glm.hpp>
+#include <glm/gtc/type_ptr.hpp>
 #include <utility>
 #include <vector>
 
@@ -14,9 +13,7 @@
 
 namespace ref {
 
-using glm::dvec2;
-using glm::dvec3;
-using glm::dvec4;
+using glm::dvec2, glm::dvec3, glm::dvec4;
 
 // The 40-byte vertex of XYZ | NORMAL | DIFFUSE | SPECULAR | TEX1.
 struct Vertex {
@@ -26,31 +23,26 @@ struct Vertex {
 };
 constexpr DWORD FVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
 
-struct Draw {
-  D3DPRIMITIVETYPE type;  // a triangle list or strip
-  std::vector<Vertex> vertices;
-};
+// A triangle strip, the only primitive the viewer draws.
+using Strip = std::vector<Vertex>;
 
 constexpr D3DMATRIX IDENTITY{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
-// One frame: the render and stage-0 states it sets (the rest keep Direct3D 9's defaults), the
-// lights it enables at indices 0, 1, ... and its draws after a clear to opaque white and clearZ.
+// One frame: the render states it sets (the rest keep their defaults), the lights it enables at 0,
+// 1, ... and its draws after a clear to opaque white and clearZ.
 struct Scene {
   const char* name;
   std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> states = {};
-  DWORD colorOp = D3DTOP_MODULATE;  // stage 0's, MODULATE or SELECTARG1; default arguments
   D3DMATERIAL9 material{};
   std::vector<D3DLIGHT9> lights = {};
   D3DMATRIX world = IDENTITY, view = IDENTITY, projection = IDENTITY;
-  UINT textureWidth = 0;              // no texture bound when 0
-  std::vector<D3DCOLOR> texels = {};  // rows top first
+  std::vector<D3DCOLOR> texels = {};  // 2 x 2, rows top first; no texture bound when empty
   float clearZ = 1;
-  std::vector<Draw> draws = {};           // in order; no draw overlaps itself
-  int windowWidth = 0, windowHeight = 0;  // when set, also presented into a window of this size
+  std::vector<Strip> draws = {};  // in order; no draw overlaps itself
 };
 
-// A pixel's colour, 0..1 a channel, and whether the rules leave no toss-up over it (it is off
-// outlines, texel edges and near depth ties).
+// A pixel's colour, 0..1 a channel, and whether it is clear of outlines, texel edges and depth
+// ties.
 struct Pixel {
   dvec3 rgb;
   bool sure;
@@ -62,9 +54,7 @@ inline dvec3 Of(D3DCOLOR c) { return dvec3(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0x
 
 // m with the same rows, so that row vectors transform as v * m.
 inline glm::dmat4 Rows(const D3DMATRIX& m) {
-  glm::dmat4 out;
-  for (int i = 0; i < 16; ++i) out[i % 4][i / 4] = m.m[i / 4][i % 4];
-  return out;
+  return glm::transpose(glm::dmat4(glm::make_mat4(&m.m[0][0])));
 }
 
 inline DWORD Get(const Scene& s, D3DRENDERSTATETYPE which, DWORD otherwise) {
@@ -72,8 +62,7 @@ inline DWORD Get(const Scene& s, D3DRENDERSTATETYPE which, DWORD otherwise) {
   return otherwise;
 }
 
-// A vertex after lighting and the viewport: pixel x, y (centres on integers), depth and 1 / w;
-// its clamped diffuse and specular colours; u, v.
+// A lit vertex: pixel x, y (centres on integers), depth, 1 / w; clamped colours; u, v.
 struct Corner {
   dvec4 at;
   dvec3 diffuse, specular;
@@ -131,68 +120,57 @@ inline dvec3 Shade(const Scene& s, const Corner* c, dvec3 b) {
   const dvec3 diffuse = b[0] * c[0].diffuse + b[1] * c[1].diffuse + b[2] * c[2].diffuse;
   const dvec2 uv = b[0] * c[0].uv + b[1] * c[1].uv + b[2] * c[2].uv;
   dvec3 texel{1, 1, 1};  // what a texture argument reads with no texture bound
-  if (s.textureWidth != 0) {
-    const dvec2 size(s.textureWidth, s.texels.size() / s.textureWidth);
-    const glm::uvec2 t(glm::fract(uv) * size);  // point sampling, wrapped
-    texel = Of(s.texels[t.y * s.textureWidth + t.x]);
+  if (!s.texels.empty()) {
+    const glm::uvec2 t(glm::fract(uv) * 2.0);  // point sampling, wrapped
+    texel = Of(s.texels[t.y * 2 + t.x]);
   }
-  // Argument 1 the texture, argument 2 the current colour, which is the diffuse on stage 0.
-  dvec3 color = s.colorOp == D3DTOP_SELECTARG1 ? texel : texel * diffuse;
+  // Stage 0's default MODULATE of the texture and the current colour, the diffuse on stage 0.
+  dvec3 color = texel * diffuse;
   if (Get(s, D3DRS_SPECULARENABLE, FALSE)) {
     color += b[0] * c[0].specular + b[1] * c[1].specular + b[2] * c[2].specular;
   }
   return glm::clamp(color, 0.0, 1.0);
 }
 
-// The back buffer after the scene's frame, top row first, sampled off the pixel centres.
-inline std::vector<dvec3> Sample(const Scene& s, int width, int height, dvec2 offset) {
-  std::vector<dvec3> picture(static_cast<std::size_t>(width) * height, dvec3(1, 1, 1));
-  std::vector<double> depth(picture.size(), s.clearZ);
-  const DWORD cull = Get(s, D3DRS_CULLMODE, D3DCULL_CCW);
+// The colour at a point of the back buffer after the scene's frame, given its processed strips.
+inline dvec3 Sample(const Scene& s, const std::vector<std::vector<Corner>>& strips, dvec2 at) {
+  dvec3 color(1, 1, 1);  // cleared to white
+  double depth = s.clearZ;
   const auto cross = [](dvec2 a, dvec2 b) { return a.x * b.y - a.y * b.x; };
-  for (const Draw& draw : s.draws) {
-    std::vector<Corner> c;  // three a triangle; a strip's odd triangles turned back
-    const std::size_t step = draw.type == D3DPT_TRIANGLESTRIP ? 1 : 3;
-    for (std::size_t i = 0; i + 2 < draw.vertices.size(); i += step) {
-      const std::size_t turn = step == 1 ? i % 2 : 0;
-      for (std::size_t k : {i + turn, i + 1 - turn, i + 2}) {
-        c.push_back(Process(s, draw.vertices[k], width, height));
-      }
-    }
-    for (std::size_t at = 0; at < picture.size(); ++at) {
-      const dvec2 centre = dvec2(at % width, at / width) + offset;
-      for (std::size_t t = 0; t < c.size(); t += 3) {
-        const dvec2 p[3] = {dvec2(c[t].at), dvec2(c[t + 1].at), dvec2(c[t + 2].at)};
-        const double area = cross(p[1] - p[0], p[2] - p[0]);  // > 0: clockwise on screen
-        if (area == 0 || (cull == D3DCULL_CCW && area < 0)) continue;
-        dvec3 b;
-        for (int i = 0; i < 3; ++i) {
-          b[i] = cross(p[(i + 1) % 3] - centre, p[(i + 2) % 3] - centre) / area;
-        }
-        if (glm::any(glm::lessThan(b, dvec3(0)))) continue;
-        const double z = glm::dot(b, dvec3(c[t].at.z, c[t + 1].at.z, c[t + 2].at.z));
-        if (z > depth[at]) break;  // LESSEQUAL
-        picture[at] = Shade(s, &c[t], b);
-        depth[at] = z;
-        break;
-      }
+  for (const std::vector<Corner>& c : strips) {
+    for (std::size_t i = 0; i + 2 < c.size(); ++i) {
+      const Corner k[3] = {c[i + i % 2], c[i + 1 - i % 2], c[i + 2]};  // odd ones turned back
+      const dvec2 p[3] = {dvec2(k[0].at), dvec2(k[1].at), dvec2(k[2].at)};
+      const double area = cross(p[1] - p[0], p[2] - p[0]);  // > 0: clockwise on screen
+      if (area == 0 || (Get(s, D3DRS_CULLMODE, D3DCULL_CCW) == D3DCULL_CCW && area < 0)) continue;
+      dvec3 b;
+      for (int j = 0; j < 3; ++j) b[j] = cross(p[(j + 1) % 3] - at, p[(j + 2) % 3] - at) / area;
+      const double z = glm::dot(b, dvec3(k[0].at.z, k[1].at.z, k[2].at.z));
+      if (glm::any(glm::lessThan(b, dvec3(0))) || z > depth) continue;  // depth test LESSEQUAL
+      color = Shade(s, k, b);
+      depth = z;
     }
   }
-  return picture;
+  return color;
 }
 
-// The back buffer after the scene's frame; a pixel is sure when points a little off its centre
-// would look the same.
+// The back buffer after the scene's frame, top row first; a pixel is sure when points a little off
+// its centre look the same.
 inline std::vector<Pixel> Render(const Scene& s, int width, int height) {
-  const std::vector<dvec3> centre = Sample(s, width, height, {0, 0});
+  std::vector<std::vector<Corner>> strips;
+  for (const Strip& strip : s.draws) {
+    strips.emplace_back();
+    for (const Vertex& v : strip) strips.back().push_back(Process(s, v, width, height));
+  }
   std::vector<Pixel> out;
-  for (const dvec3& rgb : centre) out.push_back({rgb, true});
-  for (const dvec2 offset : {dvec2(-1, -1), dvec2(-1, 1), dvec2(1, -1), dvec2(1, 1)}) {
-    const std::vector<dvec3> near = Sample(s, width, height, offset * 0.03);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      const double step = glm::length(near[i] - centre[i]);
-      out[i].sure = out[i].sure && step < 1 / 255.0;
+  for (int i = 0; i < width * height; ++i) {
+    const dvec2 centre(i % width, i / width);
+    const dvec3 rgb = Sample(s, strips, centre);
+    bool sure = true;
+    for (const dvec2 off : {dvec2(-1, -1), dvec2(-1, 1), dvec2(1, -1), dvec2(1, 1)}) {
+      sure = sure && glm::length(Sample(s, strips, centre + off * 0.03) - rgb) < 1 / 255.0;
     }
+    out.push_back({rgb, sure});
   }
   return out;
 }
