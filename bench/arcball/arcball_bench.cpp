@@ -1,6 +1,6 @@
 // Benchmarks of the arcball's message handling and ball mapping and of the
 // D3DX maths the viewer uses every frame. The window system is the recording
-// fake, so capture calls cost only a counter.
+// fake, whose capture calls do nothing.
 // Run: build/bench/arcball/arcball_bench
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,5 @@
-// The recording fake of the window system and the Direct3D-9-style device: win32_core's windows
-// and queue without native windows, and device objects that hold memory but draw nothing (textures
-// up to 256 x 256). The calls that make the program's contract are logged in order.
+// The recording fake of the window system (win32_core without native windows) and of the device
+// (objects that hold memory, textures up to 256 x 256, but draw nothing), logging calls in order.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +13,8 @@
 namespace fake {
 
 // The function, with any text arguments, and the other arguments: records field by field,
-// pointers by address (Id). Releases are logged as "Release d3d|device|texture|buffer".
+// pointers as 1, or 0 when null. Releases are logged as "Release d3d|device|texture|buffer".
 using Call = std::pair<std::string, std::vector<double>>;
-
-inline double Id(const void* p) { return static_cast<double>(reinterpret_cast<std::uintptr_t>(p)); }
 
 struct State {
   bool logging = true;  // off, no call allocates
@@ -25,7 +22,7 @@ struct State {
   std::string fail = "-";              // a logged call whose name starts with this fails
   HWND window = nullptr;               // the latest window made
   std::vector<std::uint8_t> unlocked;  // a vertex buffer's bytes at its latest Unlock
-  std::function<void()> onPresent;
+  std::function<void()> onPresent = [] {};
 };
 
 inline State state;
