@@ -102,6 +102,19 @@ def read_counter(path):
         return struct.unpack("<q", counter.read(8))[0]
 
 
+def cpu_during(args, program, counter, action):
+    """Runs action and returns its seconds, the program's CPU use meanwhile as % of one core, and
+    (with the probe) its presents per second as text to append."""
+    presents0 = read_counter(counter) if args.probe else 0
+    cpu0, t0 = program.cpu_seconds(), time.monotonic()
+    action()
+    cpu1, t1 = program.cpu_seconds(), time.monotonic()
+    rate = ""
+    if args.probe:
+        rate = f", {(read_counter(counter) - presents0) / (t1 - t0):.1f} presents/s"
+    return t1 - t0, 100.0 * (cpu1 - cpu0) / (t1 - t0), rate
+
+
 def bench_idle(args):
     """Idle: CPU time of the program over IDLE_WINDOW_S with no input, as % of one core; with
     the probe, also the number of presents in that time."""
@@ -112,16 +125,11 @@ def bench_idle(args):
     try:
         program.wait_window()
         time.sleep(1.0)  # let start-up work and the first frames pass
-        presents0 = read_counter(counter) if args.probe else 0
-        cpu0, t0 = program.cpu_seconds(), time.monotonic()
-        time.sleep(IDLE_WINDOW_S)
-        cpu1, t1 = program.cpu_seconds(), time.monotonic()
-        percent = 100.0 * (cpu1 - cpu0) / (t1 - t0)
-        rate = ""
-        if args.probe:
-            rate = f", {(read_counter(counter) - presents0) / (t1 - t0):.1f} presents/s"
+        seconds, percent, rate = cpu_during(
+            args, program, counter, lambda: time.sleep(IDLE_WINDOW_S)
+        )
         print(
-            f"idle CPU (no input, {t1 - t0:.1f} s): {percent:.1f} % of one core{rate} "
+            f"idle CPU (no input, {seconds:.1f} s): {percent:.1f} % of one core{rate} "
             f"(target <= {IDLE_TARGET_PERCENT:.0f} %) {verdict(percent <= IDLE_TARGET_PERCENT)}"
         )
     finally:
@@ -176,17 +184,12 @@ def bench_drag(args):
     try:
         window = program.wait_window()
         harness.settled_screenshot(window, timeout=20.0)
-        presents0 = read_counter(counter) if args.probe else 0
-        cpu0, t0 = program.cpu_seconds(), time.monotonic()
-        harness.run_tool("xdotool", *drag_moves(window))
-        cpu1, t1 = program.cpu_seconds(), time.monotonic()
-        percent = 100.0 * (cpu1 - cpu0) / (t1 - t0)
-        rate = ""
-        if args.probe:
-            rate = f", {(read_counter(counter) - presents0) / (t1 - t0):.1f} presents/s"
+        seconds, percent, rate = cpu_during(
+            args, program, counter, lambda: harness.run_tool("xdotool", *drag_moves(window))
+        )
         print(
-            f"drag CPU (left drag, {DRAG_MOVES} moves in {t1 - t0:.1f} s, "
-            f"{DRAG_MOVES / (t1 - t0):.0f} moves/s): {percent:.1f} % of one core{rate}"
+            f"drag CPU (left drag, {DRAG_MOVES} moves in {seconds:.1f} s, "
+            f"{DRAG_MOVES / seconds:.0f} moves/s): {percent:.1f} % of one core{rate}"
         )
     finally:
         program.stop()
