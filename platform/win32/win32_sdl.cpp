@@ -217,6 +217,11 @@ BoxEnd ShowBoxInChild(const char* caption, const char* text, SDL_Window* owner) 
     end = WaitForBox(child);
   }
   prctl(PR_SET_CHILD_SUBREAPER, wasSubreaper);
+  // Without a child the box is still shown, from here, as it was before signals could end it.
+  if (child < 0 &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, owner) == 0) {
+    end = BoxEnd::Dismissed;
+  }
   return end;
 }
 
