@@ -40,14 +40,10 @@ class ArcballControl {
 
   // Read-only views of the state, for tests and diagnostics.
   const D3DXQUATERNION& Orientation() const { return orientation; }
-  const D3DXQUATERNION& StartOrientation() const { return startOrientation; }
-  const D3DXVECTOR3& StartPoint() const { return startPoint; }
-  const D3DXVECTOR3& CurrentPoint() const { return currentPoint; }
   bool Dragging() const { return dragging; }
   int Width() const { return width; }
   int Height() const { return height; }
   float Radius() const { return radius; }
-  POINT LastMouse() const { return lastMouse; }
 
  private:
   // WM_MOUSEMOVE: turn with the left button, else pan (right) or dolly (middle).

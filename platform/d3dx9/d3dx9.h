@@ -53,9 +53,6 @@ D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* out);
 D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
                                        const D3DXQUATERNION* q2);
 
-// (x, y, z, 1) * m, divided by the resulting w.
-D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
-
 // Loads an image file into a new X8R8G8B8 (or A8R8G8B8 when the image has
 // alpha) texture, stretched to power-of-two sides and clamped to the device's
 // maximum texture size. A backslash in fileName is a path separator.

@@ -86,9 +86,3 @@ D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION
   *out = D3DXQUATERNION(product.x, product.y, product.z, product.w);
   return out;
 }
-
-D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
-  const glm::vec4 p = ToGlm(*m) * glm::vec4(v->x, v->y, v->z, 1.0f);
-  *out = D3DXVECTOR3(p.x / p.w, p.y / p.w, p.z / p.w);
-  return out;
-}
