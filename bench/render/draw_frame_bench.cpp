@@ -1,7 +1,7 @@
 // The program's own cost per frame: DrawFrame (lighting, transforms, state
 // and one draw per strip) against a null device that records nothing, so
 // the figure is the application side alone, without any GPU work.
-// Run: build/bench/app/draw_frame_bench
+// Run: build/bench/render/draw_frame_bench
 #include <benchmark/benchmark.h>
 
 #include "model/glyph_model.h"
