@@ -8,6 +8,7 @@
 
 #include "model/resources.h"
 #include "platform/d3d9/d3d9.h"
+#include "platform/shared/failure_reason.h"
 #include "render/graphics.h"
 
 namespace {
@@ -32,7 +33,7 @@ void RegisterWindowClass(HINSTANCE instance) {
 
 // Prints why start-up failed as one line, with the platform's reason.
 void ReportStartFailure(const char* step) {
-  const char* reason = D3DGetLastFailureReason();
+  const char* reason = GetLastFailureReason();
   std::fprintf(stderr, "tavenor: %s: %s\n", step, *reason ? reason : "no reason given");
 }
 

@@ -12,7 +12,12 @@
 
 #include "model/glyph_model.h"
 #include "platform/d3dx9/d3dx9.h"
-#include "render/graphics.h"
+#include "platform/shared/failure_reason.h"
+
+IDirect3D9* g_d3d = nullptr;
+IDirect3DDevice9* g_device = nullptr;
+IDirect3DVertexBuffer9* g_vertexBuffer = nullptr;
+IDirect3DTexture9* g_texture = nullptr;
 
 namespace {
 
@@ -23,7 +28,7 @@ constexpr const char* PARENT_TEXTURE_FILE = "..\\leopard.jpg";  // the loader re
 void NoteFailure(const char* what, HRESULT hr) {
   char reason[128];
   std::snprintf(reason, sizeof reason, "%s (result 0x%08X)", what, static_cast<unsigned>(hr));
-  D3DSetLastFailureReason(reason);
+  SetLastFailureReason(reason);
 }
 
 // Loads the texture from the current directory, else from its parent. When
@@ -31,13 +36,13 @@ void NoteFailure(const char* what, HRESULT hr) {
 HRESULT LoadTexture() {
   if (SUCCEEDED(D3DXCreateTextureFromFileA(g_device, TEXTURE_FILE, &g_texture))) return S_OK;
   // Copied now: the second attempt overwrites the platform's reason.
-  const std::string hereReason = D3DGetLastFailureReason();
+  const std::string hereReason = GetLastFailureReason();
   if (SUCCEEDED(D3DXCreateTextureFromFileA(g_device, PARENT_TEXTURE_FILE, &g_texture))) {
     return S_OK;
   }
   const std::string reason = "cannot load leopard.jpg (current directory: " + hereReason +
-                             "; parent directory: " + D3DGetLastFailureReason() + ")";
-  D3DSetLastFailureReason(reason.c_str());
+                             "; parent directory: " + GetLastFailureReason() + ")";
+  SetLastFailureReason(reason.c_str());
   MessageBoxA(nullptr, "Could not find leopard.jpg", "Tavenor.exe", MB_OK);
   return E_FAIL;
 }

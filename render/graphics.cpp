@@ -7,11 +7,8 @@
 
 #include <new>
 
+#include "platform/shared/failure_reason.h"
 
-IDirect3D9* g_d3d = nullptr;
-IDirect3DDevice9* g_device = nullptr;
-IDirect3DVertexBuffer9* g_vertexBuffer = nullptr;
-IDirect3DTexture9* g_texture = nullptr;
 ArcballControl* g_arcball = nullptr;
 
 namespace {
@@ -62,7 +59,7 @@ HRESULT StartGraphics(HWND window) {
   // is a failed start-up rather than a later crash.
   g_arcball = new (std::nothrow) ArcballControl;
   if (!g_arcball) {
-    D3DSetLastFailureReason("not enough memory for the arcball");
+    SetLastFailureReason("not enough memory for the arcball");
     return E_FAIL;
   }
   g_arcball->Resize(ARCBALL_WIDTH, ARCBALL_HEIGHT, ARCBALL_RADIUS);

@@ -4,13 +4,9 @@
 #pragma once
 
 #include "arcball/arcball.h"
-#include "platform/d3d9/d3d9.h"
+#include "model/resources.h"
 
-// Each holds the one reference its creator handed out; null when not made.
-extern IDirect3D9* g_d3d;
-extern IDirect3DDevice9* g_device;
-extern IDirect3DVertexBuffer9* g_vertexBuffer;
-extern IDirect3DTexture9* g_texture;
+// The one arcball, made by StartGraphics; null before and after.
 extern ArcballControl* g_arcball;
 
 // Makes g_d3d, g_device (16-bit depth, no culling, depth test on) and

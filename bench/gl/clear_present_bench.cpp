@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/shared/failure_reason.h"
 #include "platform/win32/win32.h"
 #include "tests/support/plain_window.h"
 
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (SDL_Init(SDL_INIT_VIDEO) != 0 || !OpenGraphics()) {
     std::fprintf(stderr, "gl_clear_present_bench: no window or device: %s %s\n", SDL_GetError(),
-                 D3DGetLastFailureReason());
+                 GetLastFailureReason());
     CloseGraphics();
     return 1;
   }

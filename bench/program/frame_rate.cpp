@@ -17,7 +17,8 @@
 
 #include "model/resources.h"
 #include "platform/d3d9/d3d9.h"
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/failure_reason.h"
+#include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 #include "render/graphics.h"
 #include "tests/support/plain_window.h"
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
     MeasureAndPrint(devices);
     status = 0;
   } else {
-    std::fprintf(stderr, "frame_rate: cannot start: %s\n", D3DGetLastFailureReason());
+    std::fprintf(stderr, "frame_rate: cannot start: %s\n", GetLastFailureReason());
   }
   for (const Graphics& g : devices) {
     Use(g);

@@ -376,9 +376,4 @@ using LPDIRECT3DTEXTURE9 = IDirect3DTexture9*;
 // Returns a new Direct3D object, or null when sdkVersion is not
 // D3D_SDK_VERSION or the graphics system is unusable.
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
-
-// Why the latest creating call of this layer (Direct3DCreate9, CreateDevice,
-// texture loading) failed, as one line for the user; "" when none has failed.
-const char* D3DGetLastFailureReason();
-// Keeps a copy of reason (cut to one line) for D3DGetLastFailureReason().
-void D3DSetLastFailureReason(const char* reason);
+// On failure the reason is left in GetLastFailureReason() (platform/shared/failure_reason.h).

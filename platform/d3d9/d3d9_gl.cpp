@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/d3d9/d3d9_gl_internal.h"
+#include "platform/shared/failure_reason.h"
 
 namespace d3d9gl {
 namespace {
@@ -65,7 +66,7 @@ HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
 }  // namespace
 
 HRESULT Fail(HRESULT result, const char* reason) {
-  D3DSetLastFailureReason(reason);
+  SetLastFailureReason(reason);
   return result;
 }
 

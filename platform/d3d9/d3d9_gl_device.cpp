@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "platform/d3d9/d3d9_gl_internal.h"
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/native_window.h"
 
 namespace d3d9gl {
 namespace {

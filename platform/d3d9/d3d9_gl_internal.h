@@ -41,7 +41,7 @@ void CountContext(int delta);
 // One glGetError check per call site in debug builds; nothing in release builds.
 void CheckGl(const char* where);
 
-// Records reason for D3DGetLastFailureReason() and returns result.
+// Records reason for GetLastFailureReason() and returns result.
 HRESULT Fail(HRESULT result, const char* reason);
 
 // ---- Vertex layout --------------------------------------------------------------

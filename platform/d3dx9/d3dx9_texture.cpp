@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/shared/failure_reason.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ struct Image {
 
 HRESULT Refuse(HRESULT result, const std::string& path, const char* why) {
   const std::string reason = path + ": " + why;
-  D3DSetLastFailureReason(reason.c_str());
+  SetLastFailureReason(reason.c_str());
   return result;
 }
 
@@ -392,7 +393,7 @@ HRESULT LoadTexture(IDirect3DDevice9* device, const std::string& path,
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,
                                    IDirect3DTexture9** texture) {
   if (device == nullptr || fileName == nullptr || texture == nullptr) {
-    D3DSetLastFailureReason("D3DXCreateTextureFromFileA: missing argument");
+    SetLastFailureReason("D3DXCreateTextureFromFileA: missing argument");
     return D3DERR_INVALIDCALL;
   }
   const std::string path = NativePath(fileName);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_core.h"
 #include "platform/win32/win32_sdl_events.h"

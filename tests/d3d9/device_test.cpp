@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9_gl.h"
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/native_window.h"
 #include "tests/d3d9/d3d_reference.h"
 #include "tests/support/plain_window.h"
 // Last: the X11 headers behind it define short macros (None, Bool, Status).

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/shared/failure_reason.h"
 #include "tests/support/plain_window.h"
 
 namespace {
@@ -57,12 +58,12 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
   ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO)) << SDL_GetError();
   const HWND window = OpenPlainWindow(64, 64);
   IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  ASSERT_NE(nullptr, d3d) << D3DGetLastFailureReason();
+  ASSERT_NE(nullptr, d3d) << GetLastFailureReason();
   D3DPRESENT_PARAMETERS parameters = UnpacedWindowedParameters();
   IDirect3DDevice9* device = nullptr;
   ASSERT_EQ(D3D_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device))
-      << D3DGetLastFailureReason();
+      << GetLastFailureReason();
   D3DCAPS9 caps{};
   device->GetDeviceCaps(&caps);
   std::string dir = (std::filesystem::temp_directory_path() / "tavenor-textures-XXXXXX").string();
@@ -80,7 +81,7 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
       EXPECT_EQ(untouched, texture);
       continue;
     }
-    ASSERT_EQ(D3D_OK, result) << D3DGetLastFailureReason();
+    ASSERT_EQ(D3D_OK, result) << GetLastFailureReason();
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     const UINT width = c.width == DEVICE_MAX ? caps.MaxTextureWidth : c.width;

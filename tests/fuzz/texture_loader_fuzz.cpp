@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "platform/shared/failure_reason.h"
 #include "tests/fake/fake.h"
 
 namespace {
@@ -34,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(data, 1, size, out);
   std::fclose(out);
   fake::state.log.clear();
-  D3DSetLastFailureReason("");
+  SetLastFailureReason("");
   IDirect3DTexture9* texture = nullptr;
   if (FAILED(D3DXCreateTextureFromFileA(device, file.c_str(), &texture))) {
-    Check(texture == nullptr && *D3DGetLastFailureReason() != '\0');
+    Check(texture == nullptr && *GetLastFailureReason() != '\0');
     return 0;
   }
   Check(fake::state.log.size() == 1);  // CreateTexture: width, height

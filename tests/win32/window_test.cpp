@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/sdl_window.h"
+#include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_sdl_events.h"
 

@@ -1,5 +1,6 @@
-// What the SDL window layer shares with the OpenGL device: the native window
-// behind a handle. Only platform/ code includes this header.
+// What the SDL window layer shares with the rest of the platform: the native
+// window behind a handle, and closing the layer. Implemented by
+// platform/win32 (tavenor_win32_sdl); the device links it for the lookup.
 #pragma once
 
 #include "platform/win32/win32.h"
