@@ -1,0 +1,531 @@
+// The viewer's yardstick: the same picture drawn by the least a hand-written SDL2 + OpenGL 3.3
+// core program needs, straight into the window. The model room's vertices and strips, leopard.jpg
+// decoded by SDL2_image (from the working directory, else its parent, as the viewer looks), and
+// one shader that computes the fixed-function result of the viewer's one state: its spot light,
+// vertex-coloured material, local-viewer specular, global ambient, unnormalised normals, per-vertex
+// clamped colours, texture MODULATE then specular add, Direct3D's pixel centres and depth range.
+// No device, no window layer: what the viewer costs beyond this is what its layers cost.
+//   tavenor_yardstick rate           frames/s over ROUND_S, unpaced, printed
+//   tavenor_yardstick first-frame    one frame presented, then exit
+//   tavenor_yardstick show           the picture, redrawn when exposed, until the window closes
+//   tavenor_yardstick paced N RATE   N frames at RATE a second, a new pose each; prints CPU use
+// Exits with 1 and one line on stderr on any failure.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <epoxy/gl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/glyph_model.h"
+
+namespace {
+
+constexpr int WIDTH = 600;
+constexpr int HEIGHT = 300;
+constexpr double ROUND_S = 2.0;     // as frame_rate.cpp measures the viewer
+constexpr int WARM_UP_FRAMES = 30;  // as frame_rate.cpp warms the viewer up
+constexpr float PI = 3.14159265358979323846f;
+
+[[noreturn]] void Die(const char* step, const char* cause) {
+  std::fprintf(stderr, "tavenor_yardstick: %s: %s\n", step, cause);
+  std::exit(1);
+}
+
+// ---- Direct3D's matrix conventions: row vectors (v' = v * M), row-major storage ----------------
+
+struct Matrix {
+  float m[4][4];
+};
+
+struct Vec3 {
+  float x, y, z;
+};
+
+Matrix Identity() {
+  Matrix r{};
+  for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0f;
+  return r;
+}
+
+// a then b.
+Matrix Multiply(const Matrix& a, const Matrix& b) {
+  Matrix r{};
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) {
+      for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
+    }
+  }
+  return r;
+}
+
+Matrix Translation(float x, float y, float z) {
+  Matrix r = Identity();
+  r.m[3][0] = x;
+  r.m[3][1] = y;
+  r.m[3][2] = z;
+  return r;
+}
+
+Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 Cross(Vec3 a, Vec3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+Vec3 Normalize(Vec3 v) {
+  const float length = std::sqrt(Dot(v, v));
+  return {v.x / length, v.y / length, v.z / length};
+}
+
+Matrix LookAtLH(Vec3 eye, Vec3 at, Vec3 up) {
+  const Vec3 z = Normalize(Sub(at, eye));
+  const Vec3 x = Normalize(Cross(up, z));
+  const Vec3 y = Cross(z, x);
+  Matrix r = Identity();
+  const Vec3 axes[3] = {x, y, z};
+  for (int c = 0; c < 3; ++c) {
+    r.m[0][c] = axes[c].x;
+    r.m[1][c] = axes[c].y;
+    r.m[2][c] = axes[c].z;
+    r.m[3][c] = -Dot(axes[c], eye);
+  }
+  return r;
+}
+
+Matrix PerspectiveFovLH(float fovY, float aspect, float zn, float zf) {
+  const float yScale = 1.0f / std::tan(fovY / 2.0f);
+  Matrix r{};
+  r.m[0][0] = yScale / aspect;
+  r.m[1][1] = yScale;
+  r.m[2][2] = zf / (zf - zn);
+  r.m[2][3] = 1.0f;
+  r.m[3][2] = -zn * zf / (zf - zn);
+  return r;
+}
+
+// A turn of angle about a unit axis, from its quaternion, as a drag of the arcball makes one.
+Matrix Rotation(Vec3 axis, float angle) {
+  const float s = std::sin(angle / 2.0f);
+  const float x = axis.x * s, y = axis.y * s, z = axis.z * s, w = std::cos(angle / 2.0f);
+  Matrix r = Identity();
+  r.m[0][0] = 1 - 2 * (y * y + z * z);
+  r.m[0][1] = 2 * (x * y + z * w);
+  r.m[0][2] = 2 * (x * z - y * w);
+  r.m[1][0] = 2 * (x * y - z * w);
+  r.m[1][1] = 1 - 2 * (x * x + z * z);
+  r.m[1][2] = 2 * (y * z + x * w);
+  r.m[2][0] = 2 * (x * z + y * w);
+  r.m[2][1] = 2 * (y * z - x * w);
+  r.m[2][2] = 1 - 2 * (x * x + y * y);
+  return r;
+}
+
+// Transforms the point or direction (x, y, z, w) by m.
+Vec3 Transform(Vec3 v, float w, const Matrix& m) {
+  float r[3];
+  for (int c = 0; c < 3; ++c)
+    r[c] = v.x * m.m[0][c] + v.y * m.m[1][c] + v.z * m.m[2][c] + w * m.m[3][c];
+  return {r[0], r[1], r[2]};
+}
+
+// Inverse transpose of m's upper 3x3, row-major: its rows are the cross products of m's rows
+// over the determinant.
+void NormalMatrix(const Matrix& m, float out[9]) {
+  const Vec3 r0{m.m[0][0], m.m[0][1], m.m[0][2]};
+  const Vec3 r1{m.m[1][0], m.m[1][1], m.m[1][2]};
+  const Vec3 r2{m.m[2][0], m.m[2][1], m.m[2][2]};
+  const Vec3 rows[3] = {Cross(r1, r2), Cross(r2, r0), Cross(r0, r1)};
+  const float det = Dot(r0, rows[0]);
+  for (int i = 0; i < 3; ++i) {
+    out[3 * i] = rows[i].x / det;
+    out[3 * i + 1] = rows[i].y / det;
+    out[3 * i + 2] = rows[i].z / det;
+  }
+}
+
+// ---- The scene's constants (render/transforms.cpp, render/lighting.cpp) ------------------------
+
+const Vec3 EYE{3.0f, 7.0f, -5.0f};
+const Vec3 TARGET{0.0f, 2.0f, 0.0f};
+const Vec3 UP{0.0f, 1.0f, 0.0f};
+constexpr float MODEL_CENTRE_X = 6.0f;
+const Vec3 LIGHT_POSITION{5.0f, 20.0f, 5.0f};
+const Vec3 LIGHT_DIRECTION{-1.0f, -4.0f, -1.0f};
+constexpr float LIGHT_THETA = PI / 6.0f;  // full cone angles
+constexpr float LIGHT_PHI = PI / 4.0f;
+
+// Per-vertex lighting of the one state, in camera space. The matrices arrive as Direct3D's
+// row-major arrays, which GLSL reads as their transposes, so M * v here is v * M there. The light
+// is white in all three colours, so its sums are scalars; the material's emissive is black.
+constexpr const char* VERTEX_SHADER = R"(#version 330 core
+layout(location = 0) in vec3 inPosition;
+layout(location = 1) in vec3 inNormal;
+layout(location = 2) in vec4 inDiffuse;
+layout(location = 3) in vec4 inSpecular;
+layout(location = 4) in vec2 inTexCoord;
+
+uniform mat4 uWorldView;
+uniform mat4 uProjection;
+uniform mat3 uNormalMatrix;   // inverse transpose of world-view's upper 3x3
+uniform vec3 uLightPosition;  // camera space
+uniform vec3 uLightAxis;      // camera space, unit length
+uniform vec2 uCones;          // cos(theta / 2), cos(phi / 2)
+
+out vec4 vDiffuse;
+out vec4 vSpecular;
+out vec2 vTexCoord;
+
+const float RANGE = 100.0;
+const vec3 ATTENUATION = vec3(1.0, 0.05, 0.001);
+const float FALLOFF = 1.5;
+const float GLOBAL_AMBIENT = 32.0 / 255.0;
+
+float SpotFactor(vec3 toLight) {
+  float rho = dot(uLightAxis, -toLight);
+  if (rho > uCones.x) return 1.0;
+  if (rho <= uCones.y) return 0.0;
+  return pow((rho - uCones.y) / (uCones.x - uCones.y), FALLOFF);
+}
+
+void main() {
+  vec4 eye = uWorldView * vec4(inPosition, 1.0);
+  vec4 clip = uProjection * eye;
+  // Direct3D's pixel centres lie on integers, GL's on halves: half a pixel right and down.
+  clip.x += clip.w / 600.0;
+  clip.y -= clip.w / 300.0;
+  clip.z = 2.0 * clip.z - clip.w;  // Direct3D's depth runs 0..1
+  gl_Position = clip;
+  vTexCoord = inTexCoord;
+
+  vec3 normal = uNormalMatrix * inNormal;  // not renormalised
+  float ambient = GLOBAL_AMBIENT;
+  float diffuse = 0.0;
+  float specular = 0.0;
+  vec3 offset = uLightPosition - eye.xyz;
+  float distance = length(offset);
+  if (distance <= RANGE) {
+    vec3 toLight = offset / distance;
+    float attenuation = SpotFactor(toLight) / dot(ATTENUATION, vec3(1.0, distance, distance * distance));
+    ambient += attenuation;
+    float nDotL = dot(normal, toLight);
+    diffuse = clamp(nDotL, 0.0, 1.0) * attenuation;
+    if (nDotL > 0.0) {
+      float nDotH = dot(normal, normalize(toLight - normalize(eye.xyz)));
+      if (nDotH > 0.0) specular = nDotH * attenuation;  // power 1
+    }
+  }
+  vDiffuse = clamp(vec4(inDiffuse.rgb * ambient + inDiffuse.rgb * diffuse, inDiffuse.a), 0.0, 1.0);
+  vSpecular = vec4(clamp(inSpecular.rgb * specular, 0.0, 1.0), 0.0);
+}
+)";
+
+// Texture MODULATE diffuse, then the specular add; the 8-bit target clamps.
+constexpr const char* FRAGMENT_SHADER = R"(#version 330 core
+in vec4 vDiffuse;
+in vec4 vSpecular;
+in vec2 vTexCoord;
+uniform sampler2D uTexture;
+out vec4 outColor;
+
+void main() {
+  outColor = vec4(texture(uTexture, vTexCoord).rgb * vDiffuse.rgb + vSpecular.rgb, vDiffuse.a);
+}
+)";
+
+// ---- GL objects -------------------------------------------------------------------------------
+
+struct Scene {
+  GLuint program = 0;
+  GLint worldView = -1;
+  GLint normalMatrix = -1;
+  Matrix view;
+  std::vector<GLint> firsts;
+  std::vector<GLsizei> counts;
+};
+
+GLuint CompileShader(GLenum stage, const char* source, const char* what) {
+  const GLuint shader = glCreateShader(stage);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint compiled = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+  if (compiled != GL_TRUE) {
+    char log[512] = "";
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    log[std::strcspn(log, "\n")] = '\0';  // the first message is enough for one line
+    Die(what, log);
+  }
+  return shader;
+}
+
+GLuint LinkProgram() {
+  const GLuint vertex = CompileShader(GL_VERTEX_SHADER, VERTEX_SHADER, "vertex shader");
+  const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FRAGMENT_SHADER, "fragment shader");
+  const GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
+  glLinkProgram(program);
+  glDeleteShader(vertex);
+  glDeleteShader(fragment);
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program, GL_LINK_STATUS, &linked);
+  if (linked != GL_TRUE) Die("shader program", "does not link");
+  return program;
+}
+
+// The light moved to camera space by the view, and the cone cosines, set once: the view is fixed.
+void SetLightUniforms(GLuint program, const Matrix& view) {
+  const Vec3 position = Transform(LIGHT_POSITION, 1.0f, view);
+  const Vec3 axis = Normalize(Transform(LIGHT_DIRECTION, 0.0f, view));
+  glUniform3f(glGetUniformLocation(program, "uLightPosition"), position.x, position.y, position.z);
+  glUniform3f(glGetUniformLocation(program, "uLightAxis"), axis.x, axis.y, axis.z);
+  glUniform2f(glGetUniformLocation(program, "uCones"), std::cos(LIGHT_THETA / 2.0f),
+              std::cos(LIGHT_PHI / 2.0f));
+}
+
+// The viewer's vertices with texture coordinates, in one buffer read as the device reads a
+// GlyphVertex: D3DCOLOR's bytes B, G, R, A are GL's BGRA order.
+void UploadModel(Scene* scene) {
+  std::vector<GlyphVertex> vertices(static_cast<std::size_t>(GLYPH_VERTEX_COUNT));
+  BuildGlyphVertices(vertices);
+  GenerateTextureCoordinates(vertices);
+  GLuint array = 0, buffer = 0;
+  glGenVertexArrays(1, &array);
+  glBindVertexArray(array);
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(GlyphVertex)),
+               vertices.data(), GL_STATIC_DRAW);
+  const auto at = [](std::size_t offset) { return reinterpret_cast<const void*>(offset); };
+  const GLsizei stride = sizeof(GlyphVertex);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(GlyphVertex, position)));
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(offsetof(GlyphVertex, normal)));
+  glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        at(offsetof(GlyphVertex, diffuse)));
+  glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                        at(offsetof(GlyphVertex, specular)));
+  glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(GlyphVertex, u)));
+  for (GLuint i = 0; i < 5; ++i) glEnableVertexAttribArray(i);
+  for (const GlyphStrip& strip : GlyphStripTable()) {
+    scene->firsts.push_back(strip.firstVertex);
+    scene->counts.push_back(strip.vertexCount);
+  }
+}
+
+// leopard.jpg from the working directory, else its parent, as the viewer looks for it.
+SDL_Surface* DecodeTexture() {
+  for (const char* path : {"leopard.jpg", "../leopard.jpg"}) {
+    SDL_RWops* file = SDL_RWFromFile(path, "rb");
+    if (file == nullptr) continue;
+    SDL_Surface* decoded = IMG_LoadJPG_RW(file);
+    SDL_RWclose(file);
+    if (decoded == nullptr) Die("leopard.jpg", IMG_GetError());
+    return decoded;
+  }
+  Die("leopard.jpg", "in neither the working directory nor its parent");
+}
+
+bool PowerOfTwo(int side) { return side > 0 && (side & (side - 1)) == 0; }
+
+// Top row first, so that (0, 0) is the image's top-left corner; nearest texel, wrapping. Alpha is
+// not kept: a JPEG texture reads opaque.
+void UploadTexture(SDL_Surface* decoded) {
+  // The viewer's loader would resample other sizes to powers of two; this one draws as it is.
+  if (!PowerOfTwo(decoded->w) || !PowerOfTwo(decoded->h)) {
+    Die("leopard.jpg", "sides are not powers of two");
+  }
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0);
+  if (rgba == nullptr) Die("SDL_ConvertSurfaceFormat", SDL_GetError());
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, rgba->w, rgba->h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               rgba->pixels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  SDL_FreeSurface(rgba);
+}
+
+Scene MakeScene(SDL_Surface* decoded) {
+  Scene scene;
+  scene.program = LinkProgram();
+  glUseProgram(scene.program);
+  scene.worldView = glGetUniformLocation(scene.program, "uWorldView");
+  scene.normalMatrix = glGetUniformLocation(scene.program, "uNormalMatrix");
+  glUniform1i(glGetUniformLocation(scene.program, "uTexture"), 0);
+  scene.view = LookAtLH(EYE, TARGET, UP);
+  const Matrix projection = PerspectiveFovLH(PI / 3.0f, 2.0f, 1.0f, 100.0f);
+  glUniformMatrix4fv(glGetUniformLocation(scene.program, "uProjection"), 1, GL_FALSE,
+                     &projection.m[0][0]);
+  SetLightUniforms(scene.program, scene.view);
+  UploadModel(&scene);
+  UploadTexture(decoded);
+  // Direct3D's defaults where GL's differ: depth test LESSEQUAL, no dithering.
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDisable(GL_DITHER);
+  glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+  glClearDepth(1.0);
+  glViewport(0, 0, WIDTH, HEIGHT);
+  if (glGetError() != GL_NO_ERROR) Die("OpenGL", "the scene's set-up raised an error");
+  return scene;
+}
+
+// One frame with the word turned by rotation about its middle: world = shift * rotation.
+void DrawFrame(SDL_Window* window, const Scene& scene, const Matrix& rotation) {
+  const Matrix world = Multiply(Translation(-MODEL_CENTRE_X, 0.0f, 0.0f), rotation);
+  const Matrix worldView = Multiply(world, scene.view);
+  float normal[9];
+  NormalMatrix(worldView, normal);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glUniformMatrix4fv(scene.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+  glUniformMatrix3fv(scene.normalMatrix, 1, GL_FALSE, normal);
+  glMultiDrawArrays(GL_TRIANGLE_STRIP, scene.firsts.data(), scene.counts.data(),
+                    static_cast<GLsizei>(scene.counts.size()));
+  SDL_GL_SwapWindow(window);
+}
+
+// ---- Modes ------------------------------------------------------------------------------------
+
+// False once the window has been asked to close. The frame that follows repaints any exposure.
+bool HandleEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_QUIT) return false;
+  }
+  return true;
+}
+
+int Rate(SDL_Window* window, const Scene& scene) {
+  for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame(window, scene, Identity());
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point end =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ROUND_S));
+  long frames = 0;
+  Clock::time_point now = start;
+  // One event check per pass, as the viewer's loop checks for a message.
+  while (now < end && HandleEvents()) {
+    DrawFrame(window, scene, Identity());
+    ++frames;
+    now = Clock::now();
+  }
+  const double seconds = std::chrono::duration<double>(now - start).count();
+  std::printf("frame rate (yardstick, unpaced): %.1f frames/s (%ld frames in %.2f s)\n",
+              frames / seconds, frames, seconds);
+  return 0;
+}
+
+int Show(SDL_Window* window, const Scene& scene) {
+  DrawFrame(window, scene, Identity());
+  SDL_Event event;
+  while (SDL_WaitEvent(&event)) {
+    if (event.type == SDL_QUIT) return 0;
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+      DrawFrame(window, scene, Identity());
+    }
+  }
+  Die("SDL_WaitEvent", SDL_GetError());
+}
+
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// Peak resident memory so far, in KiB, from /proc/self/status.
+long PeakResidentKib() {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kib = -1;
+  while (kib < 0 && std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
+  }
+  std::fclose(status);
+  return kib;
+}
+
+// The picture before the drag first, then frame i due i / rate seconds after the clock starts,
+// each turning the word a little further about a tilted axis, as a circular left drag does.
+int Paced(SDL_Window* window, const Scene& scene, long frames, double rate) {
+  using Clock = std::chrono::steady_clock;
+  const Vec3 axis = Normalize({0.3f, 1.0f, 0.2f});
+  DrawFrame(window, scene, Identity());
+  const Clock::time_point start = Clock::now();
+  const double cpuStart = CpuSeconds();
+  long drawn = 0;
+  while (drawn < frames && HandleEvents()) {
+    ++drawn;
+    std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(drawn / rate)));
+    DrawFrame(window, scene, Rotation(axis, 2.0f * PI * static_cast<float>(drawn) / 100.0f));
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("frames %ld seconds %.3f cpu_seconds %.3f vmhwm_kib %ld\n", drawn, seconds,
+              CpuSeconds() - cpuStart, PeakResidentKib());
+  return 0;
+}
+
+SDL_Window* OpenWindow(bool unpaced) {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) Die("SDL_Init", SDL_GetError());
+  // Where no display answers SDL falls back to drivers that draw nowhere: nothing to measure.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+    Die("SDL_Init", "no display answered");
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);  // at least the viewer's back buffer's depth
+  SDL_Window* window = SDL_CreateWindow("Tavenor yardstick", SDL_WINDOWPOS_UNDEFINED,
+                                        SDL_WINDOWPOS_UNDEFINED, WIDTH, HEIGHT, SDL_WINDOW_OPENGL);
+  if (window == nullptr) Die("SDL_CreateWindow", SDL_GetError());
+  if (SDL_GL_CreateContext(window) == nullptr) Die("SDL_GL_CreateContext", SDL_GetError());
+  if (epoxy_gl_version() < 33) Die("OpenGL", "the context is older than 3.3");
+  SDL_GL_SetSwapInterval(unpaced ? 0 : 1);
+  return window;
+}
+
+int RunMode(const std::string& mode, SDL_Window* window, const Scene& scene, long frames,
+            double rate) {
+  if (mode == "rate") return Rate(window, scene);
+  if (mode == "show") return Show(window, scene);
+  if (mode == "paced") return Paced(window, scene, frames, rate);
+  DrawFrame(window, scene, Identity());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  const bool paced = mode == "paced" && argc == 4;
+  const long frames = paced ? std::atol(argv[2]) : 0;
+  const double rate = paced ? std::atof(argv[3]) : 0.0;
+  const bool simple = argc == 2 && (mode == "rate" || mode == "first-frame" || mode == "show");
+  if (!simple && !(paced && frames > 0 && rate > 0.0)) {
+    Die("usage", "tavenor_yardstick rate | first-frame | show | paced FRAMES RATE");
+  }
+  SDL_Surface* decoded = DecodeTexture();
+  SDL_Window* window = OpenWindow(mode == "rate");
+  const Scene scene = MakeScene(decoded);
+  SDL_FreeSurface(decoded);
+  const int status = RunMode(mode, window, scene, frames, rate);
+  SDL_GL_DeleteContext(SDL_GL_GetCurrentContext());
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+  return status;
+}
