@@ -1,19 +1,16 @@
 // Frame rate of the real scene (BuildGlyphModel's texture and buffer, DrawFrame) through the real
-// OpenGL device with an unpaced presentation (D3DPRESENT_INTERVAL_IMMEDIATE), printed beside the
-// rate of a bare clear + present on the same device in the same run. Needs an X server:
-//   tests/support/with-xvfb -- build/bench/program/tavenor_frame_rate [--ab] [leopard.jpg's folder]
+// OpenGL device with an unpaced presentation (D3DPRESENT_INTERVAL_IMMEDIATE): one round of
+// ROUND_S after a warm-up, printed as one line. bench/program/program_bench.py runs it in turns
+// with the yardstick's rate mode. Needs an X server:
+//   tests/support/with-xvfb -- build/bench/program/tavenor_frame_rate [leopard.jpg's folder]
 // The device is made as StartGraphics makes it, but with IMMEDIATE instead of the paced DEFAULT.
-// --ab makes two devices on the window, one drawing with the generic shader program and one with
-// the per-state variants, alternates their rounds and prints each one's share.
+// Exits with 1 and one line on stderr when it cannot start.
 #include <SDL.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "model/resources.h"
 #include "platform/d3d9/d3d9.h"
@@ -25,62 +22,30 @@
 
 namespace {
 
-constexpr const char* CLASS_NAME = "BrisvaneBench";
-constexpr double ROUND_S = 2.0;  // length of one measured round
-constexpr int ROUNDS = 3;        // rounds of each kind, alternated
-constexpr double TARGET_RATIO = 0.85;
+constexpr double ROUND_S = 2.0;     // as the yardstick's rate mode measures
+constexpr int WARM_UP_FRAMES = 30;  // shaders built, caches filled, as in the yardstick
 
-LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The graphics objects of one device, swapped into the program's globals to draw with it.
-struct Graphics {
-  const char* name;
-  bool generic;  // draws with the generic shader program
-  IDirect3D9* d3d = nullptr;
-  IDirect3DDevice9* device = nullptr;
-  IDirect3DVertexBuffer9* vertexBuffer = nullptr;
-  IDirect3DTexture9* texture = nullptr;
-};
-
-void Use(const Graphics& g) {
-  g_d3d = g.d3d;
-  g_device = g.device;
-  g_vertexBuffer = g.vertexBuffer;
-  g_texture = g.texture;
-}
-
-// Makes g_d3d, g_device and the model as StartGraphics and the viewer do, except that presents
-// are unpaced, and keeps them in *g.
-bool StartUnpacedGraphics(HWND window, Graphics* g) {
-  Use(Graphics{});
-  if (g->generic) setenv("TAVENOR_GENERIC_SHADER", "1", 1);
+// Makes g_d3d, g_device, g_arcball and the model as StartGraphics and the viewer do, except that
+// presents are unpaced.
+bool StartUnpacedGraphics(HWND window) {
   g_d3d = Direct3DCreate9(D3D_SDK_VERSION);
   D3DPRESENT_PARAMETERS params = UnpacedWindowedParameters();
-  const bool made = g_d3d && SUCCEEDED(g_d3d->CreateDevice(
-                                 D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &g_device));
-  unsetenv("TAVENOR_GENERIC_SHADER");
-  if (made) {
-    g_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    g_device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  if (!g_d3d ||
+      FAILED(g_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &g_device))) {
+    return false;
   }
-  const bool built = made && SUCCEEDED(BuildGlyphModel());
-  *g = Graphics{g->name, g->generic, g_d3d, g_device, g_vertexBuffer, g_texture};
-  return built;
+  g_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  g_device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+  g_arcball = new ArcballControl;
+  g_arcball->Resize(600, 300, 0.9f);
+  return SUCCEEDED(BuildGlyphModel());
 }
 
-// The frame of an empty scene: what every frame costs before anything is drawn.
-void ClearAndPresent() {
-  g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
-  g_device->Present(nullptr, nullptr, nullptr, nullptr);
-}
-
-// Frames per second of frame() run as the program's loop runs it (one message check per pass,
+// Frames per second of DrawFrame run as the program's loop runs it (one message check per pass,
 // a frame whenever none is waiting), for ROUND_S seconds.
-template <class Frame>
-double MeasureRate(Frame frame) {
+void MeasureAndPrint() {
+  for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame();
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   const auto end =
@@ -92,50 +57,21 @@ double MeasureRate(Frame frame) {
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       DispatchMessageA(&msg);
     } else {
-      frame();
+      DrawFrame();
       ++frames;
     }
     now = Clock::now();
   }
-  return frames / std::chrono::duration<double>(now - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// Alternates rounds of the scene and of clear + present on each device and prints, for each, both
-// medians and their ratio.
-void MeasureAndPrint(std::vector<Graphics>& devices) {
-  for (const Graphics& g : devices) {
-    Use(g);
-    for (int i = 0; i < 30; ++i) DrawFrame();  // warm up shaders and caches
-  }
-  std::vector<std::vector<double>> scene(devices.size()), bare(devices.size());
-  for (int round = 0; round < ROUNDS; ++round) {
-    for (std::size_t d = 0; d < devices.size(); ++d) {
-      Use(devices[d]);
-      scene[d].push_back(MeasureRate(DrawFrame));
-      bare[d].push_back(MeasureRate(ClearAndPresent));
-    }
-  }
-  for (std::size_t d = 0; d < devices.size(); ++d) {
-    const double ratio = Median(scene[d]) / Median(bare[d]);
-    std::printf(
-        "frame rate (real scene, IMMEDIATE%s): %.0f frames/s; clear+present: %.0f frames/s; "
-        "scene/clear+present %.0f %% (target >= %.0f %%) %s\n",
-        devices[d].name, Median(scene[d]), Median(bare[d]), 100.0 * ratio, 100.0 * TARGET_RATIO,
-        ratio >= TARGET_RATIO ? "PASS" : "MISS");
-  }
+  const double seconds = std::chrono::duration<double>(now - start).count();
+  std::printf("frame rate (real scene, IMMEDIATE): %.1f frames/s (%ld frames in %.2f s)\n",
+              frames / seconds, frames, seconds);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool ab = argc > 1 && std::strcmp(argv[1], "--ab") == 0;
   // BuildGlyphModel looks for leopard.jpg in the working directory and its parent.
-  const char* textureFolder = argc > 1 + ab ? argv[1 + ab] : TAVENOR_SOURCE_DIR;
+  const char* textureFolder = argc > 1 ? argv[1] : TAVENOR_SOURCE_DIR;
   if (chdir(textureFolder) != 0) {
     std::fprintf(stderr, "frame_rate: cannot enter %s\n", textureFolder);
     return 1;
@@ -144,33 +80,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame_rate: cannot open a display: %s\n", SDL_GetError());
     return 1;
   }
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(WNDCLASSEXA);
-  wc.lpfnWndProc = BenchWindowProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = CLASS_NAME;
-  RegisterClassExA(&wc);
-  const HWND window = CreateWindowExA(0, CLASS_NAME, "Brisvane Code", WS_OVERLAPPEDWINDOW, 100, 100,
-                                      600, 300, nullptr, nullptr, instance, nullptr);
-  std::vector<Graphics> devices{{"", false}};
-  if (ab) devices = {{", generic shader", true}, {", shader variants", false}};
-  g_arcball = new ArcballControl;
-  g_arcball->Resize(600, 300, 0.9f);
-  bool started = window != nullptr;
-  for (Graphics& g : devices) started = started && StartUnpacedGraphics(window, &g);
+  // Where no display answers SDL falls back to drivers that draw nowhere: nothing to measure.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
+    std::fprintf(stderr, "frame_rate: cannot open a display: none answered\n");
+    return 1;
+  }
+  const HWND window = OpenPlainWindow(600, 300, "Tavenor frame rate");
   int status = 1;
-  if (started) {
+  if (window != nullptr && StartUnpacedGraphics(window)) {
     ShowWindow(window, SW_SHOWDEFAULT);
-    MeasureAndPrint(devices);
+    MeasureAndPrint();
     status = 0;
   } else {
     std::fprintf(stderr, "frame_rate: cannot start: %s\n", GetLastFailureReason());
   }
-  for (const Graphics& g : devices) {
-    Use(g);
-    ReleaseGraphics();
-  }
+  ReleaseGraphics();
   CloseWindowLayer();
   SDL_Quit();
   return status;

@@ -1,6 +1,7 @@
 """What the whole-program benchmarks (program_bench.py here, bench/stress/stress.py) add to the
-end-to-end harness in tests/e2e: the viewer started as from a build directory with extra
-environment variables, its exit awaited without failing, its CPU time and memory read from /proc."""
+end-to-end harness in tests/e2e: the viewer (or the yardstick) started as from a build directory
+with arguments and extra environment variables, its stdout kept, its exit awaited without failing,
+its CPU time and memory read from /proc."""
 
 import os
 import shutil
@@ -29,12 +30,23 @@ class Layout:
 
 
 class Viewer(harness.Program):
-    """One run of the viewer in cwd, with env added to the environment it inherits."""
+    """One run of the viewer (or another program given with its arguments) in cwd, with env added
+    to the environment it inherits."""
 
-    def __init__(self, program, cwd, env=None):
+    def __init__(self, program, cwd, env=None, arguments=()):
         self.log = tempfile.TemporaryFile()
-        subprocess.Popen.__init__(self, [program], cwd=cwd, env={**os.environ, **(env or {})},
+        self.out = tempfile.TemporaryFile()
+        subprocess.Popen.__init__(self, [program, *arguments], cwd=cwd,
+                                  env={**os.environ, **(env or {})}, stdout=self.out,
                                   stderr=self.log, start_new_session=True)
+
+    def stdout_text(self):
+        self.out.seek(0)
+        return self.out.read().decode(errors="replace")
+
+    def stop(self):
+        super().stop()
+        self.out.close()
 
     def wait_exit(self, timeout):
         """The exit status, or None while it still runs after timeout seconds."""
