@@ -8,7 +8,6 @@
 
 // ---- Base types -------------------------------------------------------------
 using BOOL = int;
-using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using UINT = unsigned int;
@@ -49,7 +48,6 @@ using HMENU = HMENU__*;
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
-constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 inline bool FAILED(HRESULT hr) { return hr < 0; }
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 
@@ -66,15 +64,10 @@ struct RECT {
 };
 
 // ---- Messages -----------------------------------------------------------------
-constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_SIZE = 0x0005;
-constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
-constexpr UINT WM_SHOWWINDOW = 0x0018;
-constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -130,28 +123,18 @@ struct WNDCLASSEXA {
   HICON hIconSm;
 };
 
-constexpr UINT CS_VREDRAW = 0x0001;
-constexpr UINT CS_HREDRAW = 0x0002;
-constexpr UINT CS_DBLCLKS = 0x0008;
-constexpr UINT CS_OWNDC = 0x0020;
+// Class styles are accepted and have no effect; no class asks for double
+// clicks, so a quick second press is a plain button-down.
 constexpr UINT CS_CLASSDC = 0x0040;
 
-constexpr DWORD WS_OVERLAPPED = 0x00000000;
-constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
-constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
-constexpr DWORD WS_THICKFRAME = 0x00040000;
-constexpr DWORD WS_SYSMENU = 0x00080000;
-constexpr DWORD WS_CAPTION = 0x00C00000;
-constexpr DWORD WS_VISIBLE = 0x10000000;
-constexpr DWORD WS_OVERLAPPEDWINDOW =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+// Caption, system menu, sizing frame, minimise and maximise boxes; every SDL
+// window here has them, whatever the style.
+constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
 constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
 constexpr int SW_SHOWDEFAULT = 10;
 
-constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
 constexpr UINT MB_OK = 0x00000000;
@@ -165,7 +148,7 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 ATOM RegisterClassExA(const WNDCLASSEXA* wc);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 
-// Creates a hidden window of the registered class. nWidth x nHeight is the
+// Creates a hidden window of the registered class; width x height is the
 // client size. WM_CREATE reaches the class's procedure before this returns.
 // Returns null when the class is unknown or no native window can be made.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
@@ -174,23 +157,21 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int showCommand);
 BOOL UpdateWindow(HWND window);
-BOOL IsWindow(HWND window);
 
-// Never blocks: returns posted messages first, then translated native events,
-// FALSE at once when nothing is waiting. Only PM_REMOVE is supported.
+// Never blocks: takes posted messages first, then WM_QUIT, then translated
+// native events; FALSE at once when nothing is waiting. Only the whole queue
+// is read (null window, range 0..0, PM_REMOVE); any filter gives FALSE.
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // While captured, moves keep arriving with client coordinates outside the
 // window; without the capture nothing from outside the client area arrives,
 // whatever buttons are held. SetCapture returns the previous capture window.
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
-HWND GetCapture();
 
 HWND GetForegroundWindow();
 BOOL GetClientRect(HWND window, RECT* rect);

@@ -4,7 +4,6 @@
 #include "platform/win32/win32_core.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 
 namespace win32_core {
@@ -21,24 +20,12 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD t
   return msg;
 }
 
-// Win32's filter: a window filter matches only that window's messages, and a
-// range of 0..0 matches every message number.
-bool Passes(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
-  if (window != nullptr && msg.hwnd != window) return false;
-  if (filterMin == 0 && filterMax == 0) return true;
-  return msg.message >= filterMin && msg.message <= filterMax;
-}
-
-// Takes (or copies) the first message of a queue that passes the filter.
-bool TakeFirst(std::deque<MSG>& queue, MSG* out, HWND window, UINT filterMin, UINT filterMax,
-               bool remove) {
-  for (auto it = queue.begin(); it != queue.end(); ++it) {
-    if (!Passes(*it, window, filterMin, filterMax)) continue;
-    *out = *it;
-    if (remove) queue.erase(it);
-    return true;
-  }
-  return false;
+// Moves the first message of a queue into *out; false when the queue is empty.
+bool TakeFirst(std::deque<MSG>& queue, MSG* out) {
+  if (queue.empty()) return false;
+  *out = queue.front();
+  queue.pop_front();
+  return true;
 }
 
 }  // namespace
@@ -46,10 +33,8 @@ bool TakeFirst(std::deque<MSG>& queue, MSG* out, HWND window, UINT filterMin, UI
 ATOM WindowSystem::RegisterClass(const WNDCLASSEXA* wc) {
   if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpfnWndProc == nullptr) return 0;
   if (wc->lpszClassName == nullptr || wc->lpszClassName[0] == '\0') return 0;
-  if (classes_.count(wc->lpszClassName) != 0) return 0;
-  const ATOM atom = nextAtom_++;
-  classes_[wc->lpszClassName] = ClassRecord{wc->lpfnWndProc, wc->style, atom};
-  return atom;
+  if (!classes_.emplace(wc->lpszClassName, wc->lpfnWndProc).second) return 0;
+  return nextAtom_++;
 }
 
 BOOL WindowSystem::UnregisterClass(LPCSTR className) {
@@ -63,8 +48,8 @@ BOOL WindowSystem::UnregisterClass(LPCSTR className) {
   return TRUE;
 }
 
-HWND WindowSystem::CreateWindow(LPCSTR className, LPCSTR title, DWORD style, int x, int y,
-                                int width, int height) {
+HWND WindowSystem::CreateWindow(LPCSTR className, LPCSTR title, int x, int y, int width,
+                                int height) {
   if (className == nullptr) return nullptr;
   const auto found = classes_.find(className);
   if (found == classes_.end()) return nullptr;
@@ -72,10 +57,8 @@ HWND WindowSystem::CreateWindow(LPCSTR className, LPCSTR title, DWORD style, int
   nextHandle_ += 0x10;
   record->handle = reinterpret_cast<HWND>(nextHandle_);
   record->className = className;
-  record->proc = found->second.proc;
-  record->classStyle = found->second.style;
+  record->proc = found->second;
   record->title = title != nullptr ? title : "";
-  record->style = style;
   record->x = x;
   record->y = y;
   record->width = width;
@@ -83,12 +66,8 @@ HWND WindowSystem::CreateWindow(LPCSTR className, LPCSTR title, DWORD style, int
   if (!native_.CreateNative(*record)) return nullptr;
   const HWND handle = record->handle;
   windows_[handle] = std::move(record);
-  // Win32 fails the creation when the procedure answers WM_CREATE with -1.
-  if (Send(handle, WM_CREATE, 0, 0) == -1) {
-    DestroyWindow(handle);
-    return nullptr;
-  }
-  return Find(handle) != nullptr ? handle : nullptr;
+  Send(handle, WM_CREATE, 0, 0);
+  return handle;
 }
 
 BOOL WindowSystem::DestroyWindow(HWND window) {
@@ -101,7 +80,7 @@ BOOL WindowSystem::DestroyWindow(HWND window) {
   record = Find(window);
   if (record != nullptr) {
     native_.DestroyNative(*record);
-    Forget(window);
+    windows_.erase(window);
   }
   return TRUE;
 }
@@ -140,18 +119,14 @@ void WindowSystem::PostQuit(int exitCode) {
 
 void WindowSystem::QueueInput(const MSG& msg) { input_.push_back(msg); }
 
-bool WindowSystem::Next(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
-  if (TakeFirst(posted_, msg, window, filterMin, filterMax, remove)) return true;
+bool WindowSystem::Next(MSG* msg) {
+  if (TakeFirst(posted_, msg)) return true;
   if (quitPending_) {
     *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, native_.MessageTime());
-    if (remove) quitPending_ = false;
+    quitPending_ = false;
     return true;
   }
-  return TakeFirst(input_, msg, window, filterMin, filterMax, remove);
-}
-
-bool WindowSystem::HasWaiting() const {
-  return quitPending_ || !posted_.empty() || !input_.empty();
+  return TakeFirst(input_, msg);
 }
 
 LRESULT WindowSystem::Dispatch(const MSG* msg) {
@@ -170,49 +145,6 @@ LRESULT WindowSystem::Send(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   // Copy the procedure out: the call may destroy the record.
   const WNDPROC proc = record->proc;
   return proc(window, message, wParam, lParam);
-}
-
-void WindowSystem::Forget(HWND window) { windows_.erase(window); }
-
-bool ClickTracker::Press(MouseButton button, DWORD time, int x, int y) {
-  const bool isDouble = havePrevious_ && button == button_ && time - time_ <= DOUBLE_CLICK_MS &&
-                        std::abs(std::int64_t{x} - x_) <= DOUBLE_CLICK_HALF_BOX &&
-                        std::abs(std::int64_t{y} - y_) <= DOUBLE_CLICK_HALF_BOX;
-  // After a double click the next press starts a new one, as in Win32.
-  havePrevious_ = !isDouble;
-  button_ = button;
-  time_ = time;
-  x_ = x;
-  y_ = y;
-  return isDouble;
-}
-
-UINT ButtonDownMessage(MouseButton button) {
-  switch (button) {
-    case MouseButton::Left:
-      return WM_LBUTTONDOWN;
-    case MouseButton::Right:
-      return WM_RBUTTONDOWN;
-    case MouseButton::Middle:
-      return WM_MBUTTONDOWN;
-  }
-  return WM_NULL;
-}
-
-UINT ButtonUpMessage(MouseButton button) { return ButtonDownMessage(button) + 1; }
-
-UINT ButtonDoubleClickMessage(MouseButton button) { return ButtonDownMessage(button) + 2; }
-
-WPARAM ButtonFlag(MouseButton button) {
-  switch (button) {
-    case MouseButton::Left:
-      return MK_LBUTTON;
-    case MouseButton::Right:
-      return MK_RBUTTON;
-    case MouseButton::Middle:
-      return MK_MBUTTON;
-  }
-  return 0;
 }
 
 }  // namespace win32_core

@@ -1,8 +1,8 @@
 // The display-independent half of the Win32-style window system: class
-// registry, window records, the posted and input message queues, dispatching,
-// default processing and the double-click rule. The SDL layer and the test
-// fake both build on it and add only their native windows and input.
-// Single-threaded, like the window system it stands in for.
+// registry, window records, the message queues, dispatching and default
+// processing. The SDL layer and the test fake both build on it and add only
+// their native windows and input. Single-threaded, like the window system it
+// stands in for.
 #pragma once
 
 #include <deque>
@@ -20,9 +20,7 @@ struct WindowRecord {
   HWND handle = nullptr;
   std::string className;
   WNDPROC proc = nullptr;
-  UINT classStyle = 0;
   std::string title;
-  DWORD style = 0;
   int x = 0;
   int y = 0;
   int width = 0;   // client width in pixels
@@ -58,10 +56,8 @@ class WindowSystem {
   // UnregisterClassA: FALSE for an unknown name or while a window of it lives.
   BOOL UnregisterClass(LPCSTR className);
   // CreateWindowExA without the native details: sends WM_CREATE (lParam 0)
-  // before returning; a procedure answering -1 to it destroys the window
-  // again and gives null, as does an unknown class or a failing backend.
-  HWND CreateWindow(LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
-                    int height);
+  // before returning; null for an unknown class or a failing backend.
+  HWND CreateWindow(LPCSTR className, LPCSTR title, int x, int y, int width, int height);
   // DestroyWindow: WM_DESTROY reaches the procedure, then the native window
   // and the record go. FALSE for an unknown handle; TRUE (doing nothing) for
   // a window already being destroyed.
@@ -82,12 +78,9 @@ class WindowSystem {
   void PostQuit(int exitCode);
   // Queues a message made from native input; it comes out after posted ones.
   void QueueInput(const MSG& msg);
-  // The next waiting message that passes the filter (null window and a 0..0
-  // range pass everything; WM_QUIT passes every filter), taken off its queue
-  // when remove is set: posted messages, then WM_QUIT, then input.
-  bool Next(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove);
-  // True when any message, posted or input, is waiting.
-  bool HasWaiting() const;
+  // Takes the next waiting message off its queue: posted messages, then
+  // WM_QUIT, then input. False when none waits.
+  bool Next(MSG* msg);
 
   // DispatchMessageA: the window's procedure on the message; 0 for a message
   // to no window or to a window that is gone.
@@ -96,19 +89,11 @@ class WindowSystem {
   LRESULT DefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  struct ClassRecord {
-    WNDPROC proc;
-    UINT style;
-    ATOM atom;
-  };
-
   // Calls a window's procedure, if the window still lives.
   LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  // Forgets a record after its native window went.
-  void Forget(HWND window);
 
   NativeWindows& native_;
-  std::map<std::string, ClassRecord> classes_;
+  std::map<std::string, WNDPROC> classes_;  // each class's window procedure
   std::map<HWND, std::unique_ptr<WindowRecord>> windows_;
   std::deque<MSG> posted_;
   std::deque<MSG> input_;
@@ -117,36 +102,5 @@ class WindowSystem {
   ATOM nextAtom_ = 0xC000;  // where Win32 starts string atoms
   std::uintptr_t nextHandle_ = 0x10000;
 };
-
-// Win32's double-click rule: a press of the same button within
-// DOUBLE_CLICK_MS of the previous press and within a 4 x 4 pixel box around
-// it is the second click of a double click; the press after that starts anew.
-constexpr DWORD DOUBLE_CLICK_MS = 500;
-constexpr int DOUBLE_CLICK_HALF_BOX = 2;
-
-enum class MouseButton { Left, Right, Middle };
-
-class ClickTracker {
- public:
-  // Notes a press at screen point (x, y), time in ms; true when it completes
-  // a double click.
-  bool Press(MouseButton button, DWORD time, int x, int y);
-  // Forgets the previous press (a press elsewhere, or a window change).
-  void Forget() { havePrevious_ = false; }
-
- private:
-  bool havePrevious_ = false;
-  MouseButton button_ = MouseButton::Left;
-  DWORD time_ = 0;
-  int x_ = 0;
-  int y_ = 0;
-};
-
-// The message of a press, release or double click of a button.
-UINT ButtonDownMessage(MouseButton button);
-UINT ButtonUpMessage(MouseButton button);
-UINT ButtonDoubleClickMessage(MouseButton button);
-// The MK_* flag of a button.
-WPARAM ButtonFlag(MouseButton button);
 
 }  // namespace win32_core

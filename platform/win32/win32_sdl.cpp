@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <utility>
@@ -47,11 +46,6 @@ SDL_Window* NativeOf(const win32_core::WindowRecord* record) {
   return record != nullptr ? static_cast<SDL_Window*>(record->native) : nullptr;
 }
 
-// Win32's CW_USEDEFAULT lets the window system choose the position.
-int SdlPosition(int coordinate) {
-  return coordinate == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : coordinate;
-}
-
 bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
   // The window manager's close must reach the program as WM_CLOSE only, not
   // also as SDL's application quit.
@@ -59,11 +53,9 @@ bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
   // A click that activates the window is delivered on Win32; SDL on X11 drops
   // a click that comes within a few ms of a focus change unless told not to.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-  const int width = record.width > 0 ? record.width : 1;
-  const int height = record.height > 0 ? record.height : 1;
   SDL_Window* window =
-      SDL_CreateWindow(record.title.c_str(), SdlPosition(record.x), SdlPosition(record.y), width,
-                       height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+      SDL_CreateWindow(record.title.c_str(), record.x, record.y, record.width, record.height,
+                       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (window == nullptr) return false;
   record.native = window;
   return true;
@@ -74,7 +66,6 @@ void SdlLayer::DestroyNative(win32_core::WindowRecord& record) {
     SDL_CaptureMouse(SDL_FALSE);
     capture = nullptr;
   }
-  if (input.clickWindow == record.handle) input.clickWindow = nullptr;
   SDL_DestroyWindow(NativeOf(&record));
   record.native = nullptr;
 }
@@ -88,16 +79,6 @@ win32_core::WindowRecord* RecordOfId(SdlLayer& layer, Uint32 windowId) {
     if (record->native == native) return record;
   }
   return nullptr;
-}
-
-// The translation's view of a window: its handle, class style and where its
-// client area lies on the screen.
-win32_sdl::EventWindow EventWindowOf(const win32_core::WindowRecord& record) {
-  win32_sdl::EventWindow window;
-  window.handle = record.handle;
-  window.classStyle = record.classStyle;
-  SDL_GetWindowPosition(NativeOf(&record), &window.screenX, &window.screenY);
-  return window;
 }
 
 // SDL's own quit request (a terminating signal): every window is asked to
@@ -147,8 +128,8 @@ void PumpSdlEvents(SdlLayer& layer) {
     if (record == nullptr) continue;
     MSG msg;
     // Translated even when dropped, so the held buttons stay known.
-    if (win32_sdl::TranslateSdlEvent(event, EventWindowOf(*record),
-                                     static_cast<Uint16>(SDL_GetModState()), layer.input, &msg) &&
+    if (win32_sdl::TranslateSdlEvent(event, record->handle, static_cast<Uint16>(SDL_GetModState()),
+                                     layer.input, &msg) &&
         !OutsideWithoutCapture(layer, *record, event)) {
       layer.system.QueueInput(msg);
     }
@@ -249,9 +230,9 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   return Layer().system.UnregisterClass(className);
 }
 
-HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND, HMENU, HINSTANCE, void*) {
-  return Layer().system.CreateWindow(className, windowName, style, x, y, width, height);
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, int x, int y, int width,
+                     int height, HWND, HMENU, HINSTANCE, void*) {
+  return Layer().system.CreateWindow(className, windowName, x, y, width, height);
 }
 
 BOOL DestroyWindow(HWND window) { return Layer().system.DestroyWindow(window); }
@@ -271,15 +252,14 @@ BOOL ShowWindow(HWND window, int showCommand) {
 
 BOOL UpdateWindow(HWND window) { return Layer().system.Find(window) != nullptr ? TRUE : FALSE; }
 
-BOOL IsWindow(HWND window) { return Layer().system.Find(window) != nullptr ? TRUE : FALSE; }
-
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
-  if (msg == nullptr) return FALSE;
+  const bool wholeQueue =
+      window == nullptr && filterMin == 0 && filterMax == 0 && removeMsg == PM_REMOVE;
+  if (msg == nullptr || !wholeQueue) return FALSE;
   SdlLayer& layer = Layer();
-  const bool remove = (removeMsg & PM_REMOVE) != 0;
-  if (layer.system.Next(msg, window, filterMin, filterMax, remove)) return TRUE;
+  if (layer.system.Next(msg)) return TRUE;
   PumpSdlEvents(layer);
-  return layer.system.Next(msg, window, filterMin, filterMax, remove) ? TRUE : FALSE;
+  return layer.system.Next(msg) ? TRUE : FALSE;
 }
 
 BOOL TranslateMessage(const MSG*) {
@@ -294,10 +274,6 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void PostQuitMessage(int exitCode) { Layer().system.PostQuit(exitCode); }
-
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return Layer().system.Post(window, message, wParam, lParam);
-}
 
 HWND SetCapture(HWND window) {
   SdlLayer& layer = Layer();
@@ -314,8 +290,6 @@ BOOL ReleaseCapture() {
   layer.capture = nullptr;
   return TRUE;
 }
-
-HWND GetCapture() { return Layer().capture; }
 
 HWND GetForegroundWindow() {
   SdlLayer& layer = Layer();

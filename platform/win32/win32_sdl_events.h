@@ -7,30 +7,20 @@
 #include <SDL.h>
 
 #include "platform/win32/win32.h"
-#include "platform/win32/win32_core.h"
 
 namespace win32_sdl {
 
-// What the translation needs to know of the window an event belongs to.
-struct EventWindow {
-  HWND handle = nullptr;
-  UINT classStyle = 0;  // CS_DBLCLKS turns a second quick press into a double click
-  int screenX = 0;      // screen position of the client area's top-left corner
-  int screenY = 0;
-};
-
 // What one event leaves behind for the next.
 struct InputState {
-  win32_core::ClickTracker clicks;
-  HWND clickWindow = nullptr;  // window of the press the tracker remembers
-  WPARAM heldButtons = 0;      // MK_LBUTTON | MK_RBUTTON | MK_MBUTTON now held
+  WPARAM heldButtons = 0;  // MK_LBUTTON | MK_RBUTTON | MK_MBUTTON now held
 };
 
 // Translates one event aimed at `window` into *msg; false (msg untouched)
 // for events that make no message. keyMods (SDL_Keymod bits) adds MK_SHIFT
-// and MK_CONTROL. Coordinates beyond 16 bits wrap as Win32's do.
-bool TranslateSdlEvent(const SDL_Event& event, const EventWindow& window, Uint16 keyMods,
-                       InputState& state, MSG* msg);
+// and MK_CONTROL. Coordinates beyond 16 bits wrap as Win32's do; MSG::pt is
+// left zero, since nothing reads it.
+bool TranslateSdlEvent(const SDL_Event& event, HWND window, Uint16 keyMods, InputState& state,
+                       MSG* msg);
 
 // The SDL window id an event is aimed at; 0 for events of no window.
 Uint32 EventWindowId(const SDL_Event& event);

@@ -157,7 +157,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR name, LPCSTR title, DWORD style, int 
                      int h, HWND, HMENU, HINSTANCE, void*) {
   const std::string call = std::string("CreateWindowExA ") + name + " / " + title;
   if (FAILED(Log(call, exStyle, style, x, y, w, h))) return nullptr;
-  return fake::state.window = windows.CreateWindow(name, title, style, x, y, w, h);
+  return fake::state.window = windows.CreateWindow(name, title, x, y, w, h);
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -181,8 +181,7 @@ BOOL PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { return windows.Post(w,
 LRESULT DefWindowProcA(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return windows.DefaultProc(w, m, wp, lp);
 }
-BOOL PeekMessageA(MSG* msg, HWND w, UINT first, UINT last, UINT remove) {
-  return windows.Next(msg, w, first, last, (remove & PM_REMOVE) != 0);
-}
+// The program reads the whole queue only (null window, 0..0, PM_REMOVE).
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT) { return windows.Next(msg); }
 HWND GetForegroundWindow() { return nullptr; }
 BOOL GetClientRect(HWND, RECT*) { return FALSE; }

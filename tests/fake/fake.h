@@ -31,3 +31,7 @@ inline State state;
 void Reset();
 
 }  // namespace fake
+
+// Win32's PostMessageA, which only the tests call: queues a message for a live window (or the
+// thread, when window is null) to come out of PeekMessageA before WM_QUIT and input.
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -22,9 +22,6 @@ void Check(bool ok) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   const HWND window = reinterpret_cast<HWND>(std::uintptr_t{0x1000});
-  const win32_sdl::EventWindow target{window, input.ConsumeBool() ? CS_DBLCLKS : 0u,
-                                      input.ConsumeIntegral<std::int16_t>(),
-                                      input.ConsumeIntegral<std::int16_t>()};
   fake::state.logging = false;
   ArcballControl ball;
   ball.Resize(600, 300, 0.9f);
@@ -48,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           SDL_MouseButtonEvent{event.type, event.common.timestamp, 1, 0, pick, 0, 1, 0, x, y};
     }
     MSG msg{};
-    if (!TranslateSdlEvent(event, target, input.ConsumeIntegral<Uint16>(), state, &msg)) continue;
-    const bool mouse = msg.message >= WM_MOUSEMOVE && msg.message <= WM_MBUTTONDBLCLK;
+    if (!TranslateSdlEvent(event, window, input.ConsumeIntegral<Uint16>(), state, &msg)) continue;
+    const bool mouse = msg.message >= WM_MOUSEMOVE && msg.message <= WM_MBUTTONUP;
     Check(msg.hwnd == window && (mouse || msg.message == WM_CLOSE));
     Check(!mouse || (GET_X_LPARAM(msg.lParam) == static_cast<std::int16_t>(x) &&
                      GET_Y_LPARAM(msg.lParam) == static_cast<std::int16_t>(y)));
