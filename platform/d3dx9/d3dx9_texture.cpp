@@ -65,7 +65,10 @@ std::string NativePath(const char* name) {
   return path;
 }
 
-// Reads the whole regular file; *why says what went wrong otherwise.
+// Reads the whole regular file; *why says what went wrong otherwise. A file
+// over the limit is refused by its size, before anything is read (a sparse
+// file can claim gigabytes it never stored). The reading stays bounded too,
+// for a file that grows meanwhile.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes, const char** why) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
@@ -75,6 +78,8 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes, co
   if (status.type() != std::filesystem::file_type::regular) {
     return Explain(why, "is not a regular file");
   }
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > MAX_FILE_BYTES) return Explain(why, "is too large to hold");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return Explain(why, std::strerror(errno));
   bytes->clear();
