@@ -4,9 +4,11 @@
 // Windowed devices only, one adapter, HAL only, 16-bit depth only.
 #include "platform/d3d9/d3d9_gl.h"
 
+#include <SDL.h>
+
 #include <cstdio>
 
-#include "platform/d3d9/d3d9_gl_internal.h"
+#include "platform/d3d9/d3d9_gl_device.h"
 #include "platform/shared/failure_reason.h"
 
 namespace d3d9gl {
@@ -20,22 +22,8 @@ struct LiveCounts {
 };
 LiveCounts g_live;
 
-// How many of Direct3D 9's mutually exclusive vertex-processing flags are set.
-int VertexProcessingFlags(DWORD behavior) {
-  const DWORD all = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                    D3DCREATE_MIXED_VERTEXPROCESSING;
-  int count = 0;
-  for (DWORD bit = 1; bit != 0; bit <<= 1) count += (behavior & all & bit) != 0 ? 1 : 0;
-  return count;
-}
-
 bool IsSupportedInterval(UINT interval) {
-  return interval == D3DPRESENT_INTERVAL_DEFAULT || interval == D3DPRESENT_INTERVAL_ONE ||
-         interval == D3DPRESENT_INTERVAL_IMMEDIATE;
-}
-
-bool IsSupportedBackBufferFormat(D3DFORMAT format) {
-  return format == D3DFMT_UNKNOWN || format == D3DFMT_X8R8G8B8 || format == D3DFMT_A8R8G8B8;
+  return interval == D3DPRESENT_INTERVAL_DEFAULT || interval == D3DPRESENT_INTERVAL_IMMEDIATE;
 }
 
 // Checks the presentation parameters against what this layer offers.
@@ -48,11 +36,11 @@ HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
     return Fail(D3DERR_NOTAVAILABLE, "multisampling is not supported");
   }
   if (p.BackBufferCount > 1) return Fail(D3DERR_NOTAVAILABLE, "only one back buffer is supported");
-  if (!IsSupportedBackBufferFormat(p.BackBufferFormat)) {
+  if (p.BackBufferFormat != D3DFMT_UNKNOWN && p.BackBufferFormat != D3DFMT_X8R8G8B8) {
     return Fail(D3DERR_NOTAVAILABLE, "back buffer format not supported");
   }
-  if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY) {
-    return Fail(D3DERR_INVALIDCALL, "unknown swap effect");
+  if (p.SwapEffect != D3DSWAPEFFECT_DISCARD) {
+    return Fail(D3DERR_INVALIDCALL, "only the discarding swap effect is supported");
   }
   if (p.EnableAutoDepthStencil && p.AutoDepthStencilFormat != D3DFMT_D16) {
     return Fail(D3DERR_NOTAVAILABLE, "only a 16-bit depth buffer (D3DFMT_D16) is supported");
@@ -165,8 +153,8 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, 
   }
   if (adapter != D3DADAPTER_DEFAULT) return Fail(D3DERR_INVALIDCALL, "no such adapter");
   if (type != D3DDEVTYPE_HAL) return Fail(D3DERR_NOTAVAILABLE, "only the HAL device is offered");
-  if (VertexProcessingFlags(behavior) != 1) {
-    return Fail(D3DERR_INVALIDCALL, "exactly one vertex-processing behaviour flag is required");
+  if (behavior != D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
+    return Fail(D3DERR_INVALIDCALL, "only software vertex processing is offered");
   }
   const HRESULT checked = CheckPresentParameters(*params);
   if (FAILED(checked)) return checked;

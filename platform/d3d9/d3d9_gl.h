@@ -1,6 +1,6 @@
 // Extras of the OpenGL device for tests and benchmarks: counts of live
 // objects (so a test can assert that nothing outlives a release), the back
-// buffer's pixels, and a few counters of the device's GL work. Only code that
+// buffer's pixels, and counters of the device's presentation. Only code that
 // links the real device (tavenor_d3d9_gl) may call these.
 #pragma once
 
@@ -17,14 +17,15 @@ struct D3DGlLiveCounts {
 };
 D3DGlLiveCounts D3DGlGetLiveCounts();
 
-// Work a device has done since it was created.
+// What a device has done since it was created.
 struct D3DGlDeviceStats {
-  std::uint64_t uniformUploads;  // glUniform* calls
-  std::uint64_t layoutChanges;   // vertex attribute layouts specified
-  std::uint64_t draws;           // GL draw calls
+  std::uint64_t draws;  // GL draw calls
   // Presents of a paced device whose frame repeated the previous one exactly
   // (from a full clear on) and was therefore neither drawn nor shown again.
   std::uint64_t repeatedFrames;
+  // Frames drawn offscreen and stretched over the window, whose size differed
+  // from the back buffer's; every other frame is drawn into the window itself.
+  std::uint64_t stretchedFrames;
 };
 
 // Copies the device's back buffer into *pixels as 0xAARRGGBB (alpha 0xFF),

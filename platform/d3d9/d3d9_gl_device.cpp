@@ -1,19 +1,17 @@
 // The Direct3D-9-style device on an OpenGL 3.3 core context: its life, the
-// offscreen back buffer (RGBA8 colour, 16-bit depth) that Present stretches
-// over the window's client area, paced presentation, clearing, scenes,
-// bindings and drawing. GL objects are made only by CreateDevice, the
-// Create* calls and the first draw of each shader variant, and deleted only on
-// release. TAVENOR_GENERIC_SHADER=1 at CreateDevice makes every draw use the
-// generic program instead of the variants (for comparisons).
+// back buffer (8-bit colour, 16-bit depth), paced presentation, clearing,
+// scenes, bindings and drawing. A frame is drawn straight into the window
+// while the window's drawable has the back buffer's size; otherwise into an
+// offscreen copy that Present stretches over the client area. GL objects are
+// made only by CreateDevice and the Create* calls, and deleted only on release.
+#include "platform/d3d9/d3d9_gl_device.h"
+
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <thread>
 #include <utility>
 
-#include "platform/d3d9/d3d9_gl_internal.h"
 #include "platform/shared/native_window.h"
 
 namespace d3d9gl {
@@ -25,19 +23,17 @@ float Channel(D3DCOLOR color, int shift) {
   return static_cast<float>((color >> shift) & 0xFFu) / 255.0f;
 }
 
-// A rectangle of the back buffer in Direct3D coordinates (y down), clipped to
-// it and turned into a GL scissor box (y up); false when nothing is left.
-bool ScissorOf(const D3DRECT& rect, UINT width, UINT height, GLint box[4]) {
-  const LONG x1 = std::max<LONG>(rect.x1, 0);
-  const LONG y1 = std::max<LONG>(rect.y1, 0);
-  const LONG x2 = std::min<LONG>(rect.x2, static_cast<LONG>(width));
-  const LONG y2 = std::min<LONG>(rect.y2, static_cast<LONG>(height));
-  if (x1 >= x2 || y1 >= y2) return false;
-  box[0] = x1;
-  box[1] = static_cast<GLint>(height) - y2;
-  box[2] = x2 - x1;
-  box[3] = y2 - y1;
-  return true;
+// Bits of the bound draw framebuffer's attachment (GL_DEPTH, GL_BACK_LEFT...);
+// 0 where it has none.
+GLint AttachmentBits(GLenum attachment, GLenum component) {
+  GLint type = GL_NONE;
+  glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment,
+                                        GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+  GLint bits = 0;
+  if (type != GL_NONE) {
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, component, &bits);
+  }
+  return bits;
 }
 
 }  // namespace
@@ -99,15 +95,18 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
       params.BackBufferHeight != 0 ? params.BackBufferHeight : static_cast<UINT>(drawableHeight);
   result = CreateBackBuffer(params.EnableAutoDepthStencil != FALSE);
   if (FAILED(result)) return result;
-  const char* generic = std::getenv("TAVENOR_GENERIC_SHADER");
-  genericOnly_ = generic != nullptr && std::strcmp(generic, "1") == 0;
-  // Reserved so that the bound program's address never moves.
-  programs_.reserve(PROGRAM_VARIANTS + 1);
+  // Known before any window is shown: a context that cannot build the program
+  // cannot draw at all.
+  program_ = BuildProgram(width_, height_, clipSpace_, roundDepth_);
+  if (program_.name == 0) return D3DERR_NOTAVAILABLE;
   vertexArray_ = CreateGl(GlKind::VertexArray);
+  const std::uint32_t white = 0xFFFFFFFFu;
+  whiteTexture_ = MakeGlTexture(1, 1, &white);
   GLint maxTexture = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
   maxTextureSide_ = std::min<UINT>(static_cast<UINT>(std::max(maxTexture, 1)), MAX_TEXTURE_SIDE);
-  ResetFixedState(&state_, hasDepth_);
+  state_ = DefaultFixedState(hasDepth_);
+  log_ = FrameLog(paced_, D3DCLEAR_TARGET | (hasDepth_ ? D3DCLEAR_ZBUFFER : 0));
   ApplyInitialGlState();
   windowId_ = SDL_GetWindowID(sdlWindow_);
   SDL_AddEventWatch(WatchWindow, this);
@@ -131,6 +130,11 @@ HRESULT Device::CreateContext() {
   if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
     return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the OpenGL context is older than 3.3");
   }
+  // Direct3D's window origin and depth range where GL offers them [ARB_clip_control].
+  if (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control")) {
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    clipSpace_ = ClipSpace::UPPER_LEFT_ZERO_TO_ONE;
+  }
   return D3D_OK;
 }
 
@@ -149,6 +153,8 @@ void Device::ChoosePacing(UINT interval) {
   lastPresent_ = std::chrono::steady_clock::now() - period_;
 }
 
+// The offscreen copy, and whether the window's own buffers can stand in for
+// it: 8-bit colour, and a depth buffer that orders fragments as a 16-bit one.
 HRESULT Device::CreateBackBuffer(bool depth) {
   GLint maxSide = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSide);
@@ -156,6 +162,11 @@ HRESULT Device::CreateBackBuffer(bool depth) {
       height_ > static_cast<UINT>(maxSide)) {
     return Fail(D3DERR_INVALIDCALL, "CreateDevice: back buffer size is zero or too large");
   }
+  hasDepth_ = depth;
+  const GLint windowDepth = AttachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE);
+  roundDepth_ = depth && windowDepth > 16;
+  windowFits_ = AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
+                (!depth || windowDepth >= 16);
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   framebuffer_ = CreateGl(GlKind::Framebuffer);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
@@ -169,7 +180,6 @@ HRESULT Device::CreateBackBuffer(bool depth) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
   }
-  hasDepth_ = depth;
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the back buffer framebuffer is incomplete");
   }
@@ -178,19 +188,21 @@ HRESULT Device::CreateBackBuffer(bool depth) {
 
 void Device::ApplyInitialGlState() {
   glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
-  // Direct3D 9's defaults where GL's differ: no dithering [D3DRS_DITHERENABLE].
+  // Direct3D 9's defaults where GL's differ: no dithering [D3DRS_DITHERENABLE],
+  // ZFUNC LESSEQUAL. Blending, stencil and scissor are off in both.
   glDisable(GL_DITHER);
-  glDisable(GL_BLEND);
-  glDisable(GL_STENCIL_TEST);
-  glDisable(GL_SCISSOR_TEST);
-  glFrontFace(GL_CW);  // Direct3D's front faces wind clockwise on screen
+  glDepthFunc(GL_LEQUAL);
+  // Direct3D's front faces wind clockwise on screen. The shader's turn of y
+  // under clip control mirrors every triangle, and GL's facing test does not
+  // mirror it back: then they are GL's counter-clockwise ones.
+  glFrontFace(clipSpace_ == ClipSpace::UPPER_LEFT_ZERO_TO_ONE ? GL_CCW : GL_CW);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glBindVertexArray(vertexArray_);
   glActiveTexture(GL_TEXTURE0);
   // A new back buffer starts black and at the far depth rather than undefined.
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClearDepth(1.0);
+  clearColor_ = 0xFF000000u;
   glClear(GL_COLOR_BUFFER_BIT | (hasDepth_ ? GL_DEPTH_BUFFER_BIT : 0));
   dirty_ = DIRTY_ALL;
 }
@@ -205,17 +217,16 @@ bool Device::MakeCurrent() {
 }
 
 void Device::ReleaseBindings() {
-  VertexBuffer* stream = stream_;
-  Texture* texture = texture_;
-  stream_ = nullptr;
-  texture_ = nullptr;
+  VertexBuffer* stream = std::exchange(stream_, nullptr);
+  Texture* texture = std::exchange(texture_, nullptr);
   if (stream != nullptr) stream->Unbind();
   if (texture != nullptr) texture->Unbind();
 }
 
 void Device::DestroyGlObjects(bool contextUsable) {
   DestroyGl(GlKind::VertexArray, &vertexArray_, contextUsable);
-  for (ShaderProgram& program : programs_) DestroyGl(GlKind::Program, &program.name, contextUsable);
+  DestroyGl(GlKind::Texture, &whiteTexture_, contextUsable);
+  DestroyGl(GlKind::Program, &program_.name, contextUsable);
   DestroyGl(GlKind::Renderbuffer, &depthBuffer_, contextUsable);
   DestroyGl(GlKind::Renderbuffer, &colorBuffer_, contextUsable);
   DestroyGl(GlKind::Framebuffer, &framebuffer_, contextUsable);
@@ -223,25 +234,19 @@ void Device::DestroyGlObjects(bool contextUsable) {
 
 HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
   if (caps == nullptr) return D3DERR_INVALIDCALL;
-  *caps = D3DCAPS9{};
-  caps->DeviceType = D3DDEVTYPE_HAL;
-  caps->AdapterOrdinal = D3DADAPTER_DEFAULT;
-  caps->MaxTextureWidth = maxTextureSide_;
-  caps->MaxTextureHeight = maxTextureSide_;
-  caps->MaxActiveLights = MAX_LIGHTS;
+  *caps = D3DCAPS9{maxTextureSide_, maxTextureSide_};
   return D3D_OK;
 }
 
 HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                    IDirect3DVertexBuffer9** buffer, HANDLE* shared) {
-  if (buffer == nullptr || shared != nullptr || length == 0) return D3DERR_INVALIDCALL;
-  if ((usage & ~(D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC)) != 0) return D3DERR_INVALIDCALL;
-  if (pool == D3DPOOL_SCRATCH || pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
-  if (pool == D3DPOOL_MANAGED && (usage & D3DUSAGE_DYNAMIC) != 0) return D3DERR_INVALIDCALL;
-  if (fvf != 0) {
-    const FvfLayout layout = DescribeFvf(fvf);
-    if (!layout.supported || length < layout.size) return D3DERR_INVALIDCALL;
+  if (buffer == nullptr || shared != nullptr || length == 0 || usage != 0) {
+    return D3DERR_INVALIDCALL;
   }
+  if ((fvf != 0 && fvf != VERTEX_FVF) || (fvf != 0 && length < VERTEX_BYTES)) {
+    return D3DERR_INVALIDCALL;
+  }
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   if (length > MAX_BUFFER_BYTES) return D3DERR_OUTOFVIDEOMEMORY;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
   std::vector<std::uint8_t> bytes;
@@ -256,73 +261,54 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                               D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) {
-  if (texture == nullptr || shared != nullptr) return D3DERR_INVALIDCALL;
+  if (texture == nullptr || shared != nullptr || levels != 1 || usage != 0) {
+    return D3DERR_INVALIDCALL;
+  }
   if (width == 0 || height == 0 || width > maxTextureSide_ || height > maxTextureSide_) {
     return D3DERR_INVALIDCALL;
   }
   if (format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
-  // Render targets, depth textures and unbindable pools are not offered.
-  if ((usage & ~D3DUSAGE_DYNAMIC) != 0) return D3DERR_INVALIDCALL;
   if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
-  if (pool == D3DPOOL_MANAGED && usage != 0) return D3DERR_INVALIDCALL;
-  const UINT fullChain = FullMipChain(width, height);
-  if (levels > fullChain) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
-  std::vector<TextureLevel> storage;
+  std::vector<std::uint8_t> texels;
   try {
-    storage = MakeTextureLevels(width, height, levels == 0 ? fullChain : levels);
+    texels.resize(std::size_t{4} * width * height);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  *texture = new Texture(this, std::move(storage), format, pool, usage);
+  *texture = new Texture(this, width, height, std::move(texels));
   return D3D_OK;
 }
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                      DWORD /*stencil*/) {
-  if (count != 0 && rects == nullptr) return D3DERR_INVALIDCALL;
-  // There is no stencil buffer to clear.
+                      DWORD /*stencil: there is no stencil buffer*/) {
+  if (count != 0 || rects != nullptr) return D3DERR_INVALIDCALL;
   if ((flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER)) != 0) return D3DERR_INVALIDCALL;
   const bool depth = (flags & D3DCLEAR_ZBUFFER) != 0;
   if (depth && (!hasDepth_ || !(z >= 0.0f && z <= 1.0f))) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
-  if (count != 0) {
-    // Rectangles are not logged: they make this frame one that is always drawn.
-    Touch();
-    Record({FrameCommand::CLEAR_RECTS, flags, color, 0, stateVersion_});
-    ExecuteClear(flags, color, z, count, rects);
-  } else if (Record({FrameCommand::CLEAR, flags, color, std::bit_cast<std::uint32_t>(z), 0})) {
-    ExecuteClear(flags, color, z, 0, nullptr);
-  }
+  Issue({FrameCommand::CLEAR, flags, color, std::bit_cast<std::uint32_t>(z)});
   return D3D_OK;
 }
 
-void Device::ExecuteClear(DWORD flags, D3DCOLOR color, float z, DWORD count, const D3DRECT* rects) {
+// Clear writes whatever the write masks say; they always let everything through.
+void Device::ExecuteClear(DWORD flags, D3DCOLOR color, float z) {
   GLbitfield mask = 0;
-  // Clear writes whatever the write masks say, as Direct3D's Clear does.
   if ((flags & D3DCLEAR_TARGET) != 0) {
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(Channel(color, 16), Channel(color, 8), Channel(color, 0), Channel(color, 24));
+    if (color != clearColor_) {
+      glClearColor(Channel(color, 16), Channel(color, 8), Channel(color, 0), Channel(color, 24));
+      clearColor_ = color;
+    }
     mask |= GL_COLOR_BUFFER_BIT;
   }
   if ((flags & D3DCLEAR_ZBUFFER) != 0) {
-    glDepthMask(GL_TRUE);
-    glClearDepth(z);  // GL's depth buffer holds Direct3D's 0..1 depth as is
+    if (z != clearDepth_) {
+      glClearDepth(z);  // GL's depth buffer holds Direct3D's 0..1 depth as is
+      clearDepth_ = z;
+    }
     mask |= GL_DEPTH_BUFFER_BIT;
   }
-  if (count == 0) {
-    glClear(mask);
-  } else {
-    glEnable(GL_SCISSOR_TEST);
-    GLint box[4];
-    for (DWORD i = 0; i < count; ++i) {
-      if (!ScissorOf(rects[i], width_, height_, box)) continue;
-      glScissor(box[0], box[1], box[2], box[3]);
-      glClear(mask);
-    }
-    glDisable(GL_SCISSOR_TEST);
-  }
-  ApplyWriteMasks(state_);
+  glClear(mask);
   CheckGl("Clear");
 }
 
@@ -339,39 +325,43 @@ HRESULT Device::EndScene() {
 }
 
 HRESULT Device::Present(const RECT* source, const RECT* dest, HWND overrideWindow,
-                        const RGNDATA* /*dirty: only a hint*/) {
+                        const RGNDATA* dirty) {
   // Only the whole back buffer onto the device's own window is offered.
-  if (source != nullptr || dest != nullptr || overrideWindow != nullptr || inScene_) {
+  if (source != nullptr || dest != nullptr || overrideWindow != nullptr || dirty != nullptr ||
+      inScene_) {
     return D3DERR_INVALIDCALL;
   }
   HRESULT result = D3D_OK;
   if (!MakeCurrent()) {
     result = D3DERR_DEVICELOST;
-  } else if (FrameRepeated() && !WindowNeedsPicture()) {
+  } else if (log_.Repeated() && !WindowNeedsPicture()) {
     ++stats_.repeatedFrames;  // the window already shows this very picture
   } else {
-    CatchUp();
+    RunHeldBack();
     result = ShowBackBuffer();
   }
-  StartNextFrame();
+  log_.EndFrame();
+  targetChosen_ = false;
   PaceAfterPresent();
   return result;
 }
 
 HRESULT Device::ShowBackBuffer() {
-  if (!MakeCurrent()) return D3DERR_DEVICELOST;
+  ChooseTarget();
   int clientWidth = 0, clientHeight = 0;
   SDL_GL_GetDrawableSize(sdlWindow_, &clientWidth, &clientHeight);
   if (clientWidth <= 0 || clientHeight <= 0) return D3D_OK;  // nothing to show into yet
-  const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-  // The whole back buffer over the whole client area; bilinear when stretched.
-  const bool sameSize = clientWidth == w && clientHeight == h;
-  glBlitFramebuffer(0, 0, w, h, 0, 0, clientWidth, clientHeight, GL_COLOR_BUFFER_BIT,
-                    sameSize ? GL_NEAREST : GL_LINEAR);
+  if (!intoWindow_) {
+    // The whole back buffer over the whole client area; bilinear when stretched.
+    const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    const bool sameSize = clientWidth == w && clientHeight == h;
+    glBlitFramebuffer(0, 0, w, h, 0, 0, clientWidth, clientHeight, GL_COLOR_BUFFER_BIT,
+                      sameSize ? GL_NEAREST : GL_LINEAR);
+    ++stats_.stretchedFrames;
+  }
   SDL_GL_SwapWindow(sdlWindow_);
-  glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   mustShow_ = false;
   shownWidth_ = clientWidth;
   shownHeight_ = clientHeight;
@@ -396,175 +386,148 @@ void Device::PaceAfterPresent() {
   }
 }
 
+// Where this frame is drawn, decided by its first command: a resize may come
+// between frames, never inside one.
+void Device::ChooseTarget() {
+  if (targetChosen_) return;
+  targetChosen_ = true;
+  int clientWidth = 0, clientHeight = 0;
+  SDL_GL_GetDrawableSize(sdlWindow_, &clientWidth, &clientHeight);
+  intoWindow_ = windowFits_ && static_cast<UINT>(clientWidth) == width_ &&
+                static_cast<UINT>(clientHeight) == height_;
+  glBindFramebuffer(GL_FRAMEBUFFER, intoWindow_ ? 0 : framebuffer_);
+}
+
+bool Device::WindowNeedsPicture() {
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(sdlWindow_, &width, &height);
+  return mustShow_ || width != shownWidth_ || height != shownHeight_;
+}
+
+int SDLCALL Device::WatchWindow(void* device, SDL_Event* event) {
+  auto* self = static_cast<Device*>(device);
+  // Exposed, resized, shown, restored...: the window may have lost its picture.
+  if (event->type == SDL_WINDOWEVENT && event->window.windowID == self->windowId_) {
+    self->mustShow_ = true;
+  }
+  return 0;
+}
+
+void Device::Issue(const FrameCommand& command) {
+  ChooseTarget();
+  if (log_.Hold(command)) return;
+  RunHeldBack();
+  Execute(command);
+}
+
+void Device::RunHeldBack() {
+  const std::span<const FrameCommand> held = log_.TakeHeldBack();
+  // Without a window nothing could be drawn anyway.
+  if (held.empty() || !MakeCurrent()) return;
+  for (const FrameCommand& command : held) Execute(command);
+}
+
+void Device::Change(unsigned groups) {
+  RunHeldBack();
+  log_.StateChanged();
+  dirty_ |= groups;
+}
+
+void Device::Execute(const FrameCommand& command) {
+  if (command.kind == FrameCommand::CLEAR) {
+    ExecuteClear(command.a, command.b, std::bit_cast<float>(command.c));
+    return;
+  }
+  FlushState();
+  glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(command.a), static_cast<GLsizei>(command.b));
+  ++stats_.draws;
+  CheckGl("DrawPrimitive");
+}
+
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
-  if (stage >= MAX_STAGES) return D3DERR_INVALIDCALL;
   Texture* ours = nullptr;
   if (texture != nullptr) {
     ours = dynamic_cast<Texture*>(texture);
     if (ours == nullptr || ours->Owner() != this) return D3DERR_INVALIDCALL;
   }
-  // Later stages are always disabled and sample nothing.
-  if (stage != 0) return ours == nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+  if (stage != 0) return D3DERR_INVALIDCALL;
   if (ours == texture_) return D3D_OK;
-  Touch();
+  Change(DIRTY_TEXTURE);
   if (ours != nullptr) ours->Bind();
-  Texture* previous = texture_;
-  texture_ = ours;
-  dirty_ |= DIRTY_TEXTURE;
+  Texture* previous = std::exchange(texture_, ours);
   if (previous != nullptr) previous->Unbind();
   return D3D_OK;
 }
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                 UINT stride) {
-  // Flexible-vertex-format drawing reads stream 0 only.
-  if (stream != 0) return D3DERR_INVALIDCALL;
   VertexBuffer* ours = nullptr;
   if (buffer != nullptr) {
     ours = dynamic_cast<VertexBuffer*>(buffer);
     if (ours == nullptr || ours->Owner() != this) return D3DERR_INVALIDCALL;
   }
+  // Flexible-vertex-format drawing reads stream 0 only.
+  if (stream != 0) return D3DERR_INVALIDCALL;
   if (ours == stream_ && offset == streamOffset_ && stride == streamStride_) return D3D_OK;
-  Touch();
+  Change(DIRTY_STREAM);
   if (ours != nullptr) ours->Bind();
-  VertexBuffer* previous = stream_;
-  stream_ = ours;
+  VertexBuffer* previous = std::exchange(stream_, ours);
   streamOffset_ = offset;
   streamStride_ = stride;
-  dirty_ |= DIRTY_LAYOUT;
   if (previous != nullptr) previous->Unbind();
   return D3D_OK;
 }
 
-HRESULT Device::CheckDrawRange(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
-                               GLenum* mode, GLsizei* count) const {
-  std::uint64_t vertices = 0;
-  switch (type) {
-    case D3DPT_TRIANGLELIST:
-      *mode = GL_TRIANGLES;
-      vertices = 3ull * primitiveCount;
-      break;
-    case D3DPT_TRIANGLESTRIP:
-      *mode = GL_TRIANGLE_STRIP;
-      vertices = primitiveCount + 2ull;
-      break;
-    case D3DPT_TRIANGLEFAN:
-      *mode = GL_TRIANGLE_FAN;
-      vertices = primitiveCount + 2ull;
-      break;
-    default:
-      return D3DERR_INVALIDCALL;  // points and lines rasterise differently in GL
+HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+  if (!inScene_ || type != D3DPT_TRIANGLESTRIP || stream_ == nullptr || !fvfSet_ ||
+      streamStride_ < VERTEX_BYTES) {
+    return D3DERR_INVALIDCALL;
   }
-  if (stream_ == nullptr || !layout_.supported || !layout_.hasPosition) return D3DERR_INVALIDCALL;
-  if (streamStride_ < layout_.size) return D3DERR_INVALIDCALL;
-  *count = 0;
   if (primitiveCount == 0) return D3D_OK;
   // Every byte read must lie in the buffer: no GL read beyond its end.
-  const std::uint64_t last = static_cast<std::uint64_t>(startVertex) + vertices - 1;
+  const std::uint64_t vertices = primitiveCount + 2ull;
+  const std::uint64_t last = startVertex + vertices - 1;
   const std::uint64_t length = stream_->Length();
-  if (last >= length) return D3DERR_INVALIDCALL;  // stride >= 12 bytes per vertex
-  const std::uint64_t end = streamOffset_ + last * streamStride_ + layout_.size;
-  if (end > length) return D3DERR_INVALIDCALL;
-  *count = static_cast<GLsizei>(vertices);
-  return D3D_OK;
-}
-
-HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-  if (!inScene_) return D3DERR_INVALIDCALL;
-  GLenum mode = GL_TRIANGLES;
-  GLsizei count = 0;
-  const HRESULT checked = CheckDrawRange(type, startVertex, primitiveCount, &mode, &count);
-  if (FAILED(checked) || count == 0) return checked;
+  if (last >= length) return D3DERR_INVALIDCALL;  // at least one byte a vertex
+  if (streamOffset_ + last * streamStride_ + VERTEX_BYTES > length) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
-  if (Record({FrameCommand::DRAW, mode, startVertex, static_cast<std::uint32_t>(count),
-              stateVersion_})) {
-    ExecuteDraw(mode, static_cast<GLint>(startVertex), count);
-  }
+  Issue({FrameCommand::DRAW, startVertex, static_cast<std::uint32_t>(vertices), 0});
   return D3D_OK;
-}
-
-void Device::ExecuteDraw(GLenum mode, GLint first, GLsizei count) {
-  FlushState();
-  if (program_->name == 0) return;  // it failed to build: the reason is recorded
-  glDrawArrays(mode, first, count);
-  ++stats_.draws;
-  CheckGl("DrawPrimitive");
 }
 
 void Device::FlushState() {
   if (dirty_ == 0) return;
   if ((dirty_ & DIRTY_RASTER) != 0) ApplyRasterState(state_, hasDepth_);
-  if ((dirty_ & DIRTY_LAYOUT) != 0) SpecifyVertexLayout();
+  if ((dirty_ & DIRTY_STREAM) != 0) SpecifyVertexLayout();
   if ((dirty_ & DIRTY_TEXTURE) != 0) {
-    glBindTexture(GL_TEXTURE_2D, texture_ != nullptr ? texture_->Name() : 0);
+    glBindTexture(GL_TEXTURE_2D, texture_ != nullptr ? texture_->Name() : whiteTexture_);
   }
-  if ((dirty_ & DIRTY_SHADER_KEY) != 0) ChooseProgram();
-  stats_.uniformUploads += UploadUniforms(state_, layout_, stateKey_, dirty_, program_->uniforms);
+  UploadUniforms(state_, dirty_, program_.uniforms);
   dirty_ = 0;
 }
 
-// Binds the program generated for the state, building it on its first use.
-void Device::ChooseProgram() {
-  stateKey_ = MakeShaderKey(state_, layout_, texture_ != nullptr);
-  ShaderKey key = genericOnly_ ? ShaderKey{.generic = true} : stateKey_;
-  if (program_ != nullptr && program_->key == key) return;
-  ShaderProgram* program = FindProgram(key);
-  if (program == nullptr && programs_.size() >= PROGRAM_VARIANTS) {
-    key = ShaderKey{.generic = true};
-    program = FindProgram(key);
-  }
-  if (program == nullptr) {
-    programs_.push_back(BuildProgram(key, width_, height_));
-    program = &programs_.back();
-  }
-  program_ = program;
-  glUseProgram(program_->name);
-  // Uniforms belong to a program: the newly bound one gets all of them.
-  dirty_ |= DIRTY_UNIFORMS;
-}
-
-ShaderProgram* Device::FindProgram(const ShaderKey& key) {
-  for (ShaderProgram& program : programs_) {
-    if (program.key == key) return &program;
-  }
-  return nullptr;
-}
-
+// The one vertex format: position, normal, diffuse, specular, (u, v).
 void Device::SpecifyVertexLayout() {
-  enum Attribute : GLuint { POSITION = 0, NORMAL = 1, DIFFUSE = 2, SPECULAR = 3, TEXCOORD = 4 };
   const auto stride = static_cast<GLsizei>(streamStride_);
-  const auto at = [this](int offset) {
-    return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(streamOffset_) + offset);
+  const auto at = [this](std::uintptr_t offset) {
+    return reinterpret_cast<const void*>(streamOffset_ + offset);
   };
   glBindBuffer(GL_ARRAY_BUFFER, stream_->Name());
-  glEnableVertexAttribArray(POSITION);
-  glVertexAttribPointer(POSITION, 3, GL_FLOAT, GL_FALSE, stride, at(0));
-  // Missing parts read constants: no normal, opaque white diffuse, black specular.
-  const auto attach = [&](GLuint index, int offset, GLint size, GLenum type, bool normalised,
-                          float x, float y, float z, float w) {
-    if (offset < 0) {
-      glDisableVertexAttribArray(index);
-      glVertexAttrib4f(index, x, y, z, w);
-      return;
-    }
-    glEnableVertexAttribArray(index);
-    glVertexAttribPointer(index, size, type, normalised ? GL_TRUE : GL_FALSE, stride, at(offset));
-  };
+  for (GLuint attribute = 0; attribute < 5; ++attribute) glEnableVertexAttribArray(attribute);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, at(0));
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(12));
   // D3DCOLOR is 0xAARRGGBB, bytes B, G, R, A in memory: GL's BGRA ordering.
-  attach(NORMAL, layout_.normal, 3, GL_FLOAT, false, 0, 0, 0, 1);
-  attach(DIFFUSE, layout_.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, true, 1, 1, 1, 1);
-  attach(SPECULAR, layout_.specular, GL_BGRA, GL_UNSIGNED_BYTE, true, 0, 0, 0, 0);
-  const DWORD set = state_.stage[0][D3DTSS_TEXCOORDINDEX];
-  const int texcoord = set < layout_.textureSets ? layout_.texture + static_cast<int>(8 * set) : -1;
-  attach(TEXCOORD, texcoord, 2, GL_FLOAT, false, 0, 0, 0, 1);
-  ++stats_.layoutChanges;
+  glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(24));
+  glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(28));
+  glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, stride, at(32));
 }
 
 HRESULT Device::ReadBackBuffer(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
-  CatchUp();
+  ChooseTarget();
+  RunHeldBack();
   std::vector<D3DCOLOR> bottomUp(static_cast<std::size_t>(width_) * height_);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, intoWindow_ ? 0 : framebuffer_);
   // BGRA with 8_8_8_8_REV packs each pixel as 0xAARRGGBB on any byte order.
   glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA,
                GL_UNSIGNED_INT_8_8_8_8_REV, bottomUp.data());

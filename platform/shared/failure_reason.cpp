@@ -11,7 +11,8 @@ char g_reason[MAX_FAILURE_REASON + 1] = "";
 void SetLastFailureReason(const char* reason) {
   if (reason == nullptr) reason = "";
   // Both line breaks end the line: a reason never spans two lines of stderr.
-  const std::size_t length = std::min<std::size_t>(std::strcspn(reason, "\r\n"), MAX_FAILURE_REASON);
+  const std::size_t length =
+      std::min<std::size_t>(std::strcspn(reason, "\r\n"), MAX_FAILURE_REASON);
   std::memmove(g_reason, reason, length);
   g_reason[length] = '\0';
 }

@@ -1,5 +1,6 @@
 // The OpenGL device's pixels against Direct3D 9's picture worked out on the CPU, one scene a row;
-// what a paced device promises about repeated frames and resized windows; calls it refuses.
+// the same picture whether a frame is drawn into the window or offscreen; what a paced device
+// promises about repeated frames and resized windows; calls it refuses.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -16,23 +17,31 @@
 namespace {
 
 using namespace ref;
-constexpr int W = 64, H = 64;  // the window's client area and back buffer
+constexpr int W = 64, H = 64;  // the window's client area and back buffer, but for WideTest
 constexpr D3DCOLOR WHITE = 0xFFFFFFFF, RED = 0xFFFF0000, GREEN = 0xFF00FF00, BLUE = 0xFF0000FF;
 // Vertex colours: the lit surfaces' diffuse, and a specular.
 constexpr D3DCOLOR GREY = 0xFFC0A080, SHINE = 0xFF405060;
-const std::pair<D3DRENDERSTATETYPE, DWORD> UNLIT{D3DRS_LIGHTING, FALSE};
 const std::pair<D3DRENDERSTATETYPE, DWORD> SPECULAR{D3DRS_SPECULARENABLE, TRUE};
+// Lit by the global ambient level alone, from the vertex colour: the vertex colour as it is.
+const std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> FLAT{
+    {D3DRS_AMBIENT, 0xFFFFFF}, {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1}};
 
-// A strip over pixel centres x0..x1-1, y0..y1-1 (outline on half pixels; swapped x ends wind it
-// the other way) at depth z, or sloping to zRight at x1.
+// A strip over the rectangle from (x0, y0) to (x1, y1) of a width x height back buffer, in
+// Direct3D's pixel units (centres on integers; swapped x ends wind it the other way), at depth z
+// or sloping to zRight at x1, with texture coordinates (x - shift) / 8 and (y - shift) / 8.
 Strip Rect(float x0, float y0, float x1, float y1, float z, D3DCOLOR diffuse, D3DCOLOR specular = 0,
-           float zRight = -1) {
+           float zRight = -1, float shift = 0, int width = W, int height = H) {
   const auto at = [&](float x, float y) {
     const float depth = x == x1 && zRight >= 0 ? zRight : z;
-    return Vertex{
-        (2 * x - 1) / W - 1, 1 - (2 * y - 1) / H, depth, 0, 0, -1, diffuse, specular, 0, 0};
+    return Vertex{2 * x / width - 1, 1 - 2 * y / height, depth,          0, 0, -1, diffuse,
+                  specular,          (x - shift) / 8,    (y - shift) / 8};
   };
   return {at(x0, y0), at(x1, y0), at(x0, y1), at(x1, y1)};
+}
+
+// A vertex at pixel (x, y) of the 64 x 64 back buffer, facing the viewer at depth 0.5.
+Vertex At(float x, float y, D3DCOLOR diffuse) {
+  return {2 * x / W - 1, 1 - 2 * y / H, 0.5f, 0, 0, -1, diffuse, 0, 0, 0};
 }
 
 // Eight strips, a row each, of 8 x 8 clockwise quads over x, y in [-half, half] at z, texture
@@ -46,12 +55,13 @@ std::vector<Strip> Grid(float z, float half, float tilt) {
   return rows;
 }
 
-// Distinct diffuse, specular and ambient colours; full cone angles 0.4 and 1, falloff 1.5.
-D3DLIGHT9 Light(D3DLIGHTTYPE type, D3DVECTOR at, D3DVECTOR toward, float range = 100,
-                float a0 = 0.6f, float a1 = 0.3f, float a2 = 0.2f) {
+// A spot light of distinct diffuse, specular and ambient colours; full cone angles 0.4 and 1,
+// falloff 1.5.
+D3DLIGHT9 Spot(D3DVECTOR at, D3DVECTOR toward, float range = 100, float a0 = 0.6f, float a1 = 0.3f,
+               float a2 = 0.2f) {
   const D3DCOLORVALUE diffuse{0.9f, 0.8f, 0.6f, 1}, specular{0.7f, 0.6f, 0.5f, 1};
   const D3DCOLORVALUE ambient{0.3f, 0.2f, 0.1f, 1};
-  return {type, diffuse, specular, ambient, at, toward, range, 1.5f, a0, a1, a2, 0.4f, 1};
+  return {D3DLIGHT_SPOT, diffuse, specular, ambient, at, toward, range, 1.5f, a0, a1, a2, 0.4f, 1};
 }
 
 D3DMATERIAL9 Material(float power) {
@@ -63,30 +73,49 @@ D3DMATERIAL9 Material(float power) {
 }
 
 const Scene SCENES[] = {
-    {.name = "PointRangeSpotConesFalloffDirectionalLocalViewerNoHighlightFromBehind",
-     .states = {SPECULAR, {D3DRS_AMBIENT, 0x102030}},
+    {.name = "SpotRangeConesFalloffLocalViewerVertexColourSourcesNoHighlightFromBehind",
+     .states = {SPECULAR,
+                {D3DRS_AMBIENT, 0x102030},
+                {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
+                {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL}},
      .material = Material(6),
-     .lights = {Light(D3DLIGHT_POINT, {0.3f, 0.2f, 0.2f}, {}, 0.6f),
-                Light(D3DLIGHT_SPOT, {0.5f, -0.5f, -1}, {-0.2f, 0.2f, 1}),
-                Light(D3DLIGHT_DIRECTIONAL, {}, {1, 0, 0.3f})},
-     .draws = Grid(0.5f, 1.1f, 1)},
+     .light = Spot({0.9f, -0.4f, 0.1f}, {-1.2f, 0.5f, 1}, 1.5f),
+     .draws = Grid(0.5f, 1.1f, 2)},
     {.name = "TexturedThroughWorldViewAndPerspective",
      .states = {SPECULAR, {D3DRS_AMBIENT, 0x202020}, {D3DRS_CULLMODE, D3DCULL_NONE}},
      .material = Material(1),
-     .lights = {Light(D3DLIGHT_SPOT, {0, 0, -1}, {0.2f, 0.1f, 1}, 100, 1, 0.05f, 0.001f)},
+     .light = Spot({0, 0, -1}, {0.2f, 0.1f, 1}, 100, 1, 0.05f, 0.001f),
      .world = {{{0.8f, 0, -0.6f, 0}, {0, 1.2f, 0, 0}, {0.6f, 0, 0.8f, 0}, {0.1f, -0.2f, 0, 1}}},
      .view = {{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}}},
      // 90-degree field of view, near 0.5, far 10.
      .projection = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 10 / 9.5f, 1}, {0, 0, -5 / 9.5f, 0}}},
      .texels = {0xFF60A0C0, 0xFF69A5C3, 0xFF72AAC6, 0xFF7BAFC9},  // point sampled, wrapped
      .draws = Grid(0, 1.5f, 0.3f)},
+    // A light that shines only specular on surfaces facing it: never added by default.
     {.name = "LessOrEqualAgainstClearedDepthCounterClockwiseCulledNoSpecularByDefault",
-     .states = {UNLIT},
+     .states = FLAT,
+     .material = Material(1),
+     .light =
+         D3DLIGHT9{
+             D3DLIGHT_SPOT, {}, {1, 1, 1, 1}, {}, {0, 0, -1}, {0, 0, 1}, 100, 1, 1, 0, 0, 3, 3},
      .clearZ = 0.4f,
-     .draws = {Rect(0, 0, 8, 8, 0.3f, RED), Rect(8, 0, 16, 8, 0.5f, RED),
-               Rect(0, 0, 8, 8, 0.3f, GREEN), Rect(0, 0, 8, 8, 0.35f, BLUE),
-               Rect(0, 8, 32, 16, 0.2f, BLUE, 0, 0.6f), Rect(2, 20, 10, 28, 0.1f, RED, SHINE),
-               Rect(28, 20, 20, 28, 0.1f, BLUE)}},
+     .draws = {Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.3f, RED), Rect(7.5f, -0.5f, 15.5f, 7.5f, 0.5f, RED),
+               Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.3f, GREEN),
+               Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.35f, BLUE),
+               Rect(-0.5f, 7.5f, 31.5f, 15.5f, 0.2f, BLUE, 0, 0.6f),
+               Rect(1.5f, 19.5f, 9.5f, 27.5f, 0.1f, RED, SHINE),
+               Rect(27.5f, 19.5f, 19.5f, 27.5f, 0.1f, BLUE)}},
+    // Edges through pixel centres fall by the top-left rule; texel edges 1/256 pixel on either
+    // side of pixel centres fall where the exact half-pixel offset puts them. Compared everywhere.
+    {.name = "EdgesThroughPixelCentresTopLeftAndTexelsAHairFromThem",
+     .states = FLAT,
+     .texels = {0xFF204080, 0xFFE0C040, 0xFF40E0A0, 0xFFA02060},
+     .draws = {Rect(2, 2, 6, 6, 0.5f, GREEN),
+               {At(10, 2, RED), At(18, 2, RED), At(10, 10, RED)},
+               {At(18, 2, BLUE), At(18, 10, BLUE), At(10, 10, BLUE)},
+               Rect(-0.5f, 15.5f, 63.5f, 39.5f, 0.5f, WHITE, 0, -1, 1 / 256.f),
+               Rect(-0.5f, 39.5f, 63.5f, 63.5f, 0.5f, WHITE, 0, -1, -1 / 256.f)},
+     .margin = 0},
 };
 
 // Expects each pixel the reference is sure of within 2/255 a channel, and most pixels sure.
@@ -112,7 +141,7 @@ class DeviceTest : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0); }
 
   void SetUp() override {
-    window_ = OpenPlainWindow(W, H);
+    window_ = OpenPlainWindow(width_, height_);
     D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
     p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
@@ -138,15 +167,12 @@ class DeviceTest : public ::testing::Test {
     EXPECT_EQ(live.interfaces + live.glObjects + live.contexts, 0) << "left after release";
   }
 
-  // Sets the scene's material, states, lights and transforms, binds its texture and writes its
+  // Sets the scene's material, states, light and transforms, binds its texture and writes its
   // draws one after another into the vertex buffer.
   void Apply(const Scene& s) {
     HRESULT failed = device_->SetMaterial(&s.material);
     for (const auto& [state, value] : s.states) failed |= device_->SetRenderState(state, value);
-    for (DWORD i = 0; i < s.lights.size(); ++i) {
-      failed |= device_->SetLight(i, &s.lights[i]);
-      failed |= device_->LightEnable(i, TRUE);
-    }
+    if (s.light) failed |= device_->SetLight(0, &*s.light) | device_->LightEnable(0, TRUE);
     failed |= device_->SetTransform(D3DTS_WORLD, &s.world);
     failed |= device_->SetTransform(D3DTS_VIEW, &s.view);
     failed |= device_->SetTransform(D3DTS_PROJECTION, &s.projection);
@@ -183,11 +209,32 @@ class DeviceTest : public ::testing::Test {
     ASSERT_EQ(failed, D3D_OK);
   }
 
+  // Draws the scene's frame, reads the back buffer into *pixels if given, and presents; the
+  // device's counters after it.
+  D3DGlDeviceStats Present(const Scene& s, std::vector<D3DCOLOR>* pixels = nullptr) {
+    Frame(s);
+    if (pixels != nullptr) *pixels = BackBuffer();
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    return D3DGlGetDeviceStats(device_);
+  }
+
   std::vector<D3DCOLOR> BackBuffer() {
     std::vector<D3DCOLOR> pixels;
     UINT width = 0, height = 0;
     EXPECT_EQ(D3DGlReadBackBuffer(device_, &pixels, &width, &height), D3D_OK);
     return pixels;
+  }
+
+  // Resizes the window and waits until SDL knows its new size.
+  void Resize(int width, int height) {
+    SDL_Window* native = SdlWindowFromHwnd(window_);
+    SDL_SetWindowSize(native, width, height);
+    int w = 0, h = 0;
+    for (int i = 0; i < 400 && (w != width || h != height); ++i) {
+      SDL_Delay(5);
+      SDL_PumpEvents();
+      SDL_GL_GetDrawableSize(native, &w, &h);
+    }
   }
 
   // The window's client area as the X server shows it, 0xAARRGGBB top row first.
@@ -205,6 +252,7 @@ class DeviceTest : public ::testing::Test {
     return pixels;
   }
 
+  int width_ = W, height_ = H;
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;
@@ -223,55 +271,77 @@ TEST_P(PictureTest, MatchesTheCpuPicture) {
 INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::ValuesIn(SCENES),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class WideTest : public DeviceTest {
+ protected:
+  WideTest() { width_ = 600, height_ = 300; }
+};
+
+// At the viewer's size a frame goes straight into the window, and offscreen while the window's size
+// differs: the pictures are the same to the bit where only 16-bit depth tells the faces apart.
+TEST_F(WideTest, DrawsTheSamePictureIntoTheWindowAndOffscreen) {
+  ShowWindow(window_, SW_SHOW);
+  // Green a quarter of a 16-bit step nearer than the red drawn after it; blue sloping through both.
+  const float z = 0.25f, step = 1 / 65535.f;
+  const Scene s{
+      .name = "",
+      .states = FLAT,
+      .draws = {Rect(100, 50, 500, 250, z - step / 4, GREEN, 0, -1, 0, 600, 300),
+                Rect(100, 50, 500, 250, z, RED, 0, -1, 0, 600, 300),
+                Rect(50, 100, 550, 200, z - 2 * step, BLUE, 0, z + 2 * step, 0, 600, 300)}};
+  ASSERT_NO_FATAL_FAILURE(Apply(s));
+  std::vector<D3DCOLOR> window, offscreen;
+  EXPECT_EQ(Present(s, &window).stretchedFrames, 0u);
+  Resize(610, 300);
+  EXPECT_EQ(Present(s, &offscreen).stretchedFrames, 1u);
+  EXPECT_EQ(offscreen, window);
+  ExpectPicture(window, Render(s, 600, 300));
+}
+
 // A paced device neither draws nor shows again a frame repeating the previous one from a full clear
-// on; a changed state or buffer is drawn; no GL object is made for a state seen before. A resized
-// window is shown the picture again, stretched; the back buffer keeps its size.
+// on; a changed state or buffer is drawn; no GL object is made. A resized window is shown the
+// picture again, stretched; the back buffer keeps its size.
 TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
   ShowWindow(window_, SW_SHOW);
-  Scene s{.name = "", .states = {UNLIT, SPECULAR}, .draws = {Rect(0, 0, 8, 8, 0.5f, RED, SHINE)}};
+  Scene s{.name = "", .states = FLAT, .draws = {Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, RED, SHINE)}};
+  s.states.push_back(SPECULAR);
   ASSERT_NO_FATAL_FAILURE(Apply(s));
-  const auto present = [&] {
-    Frame(s);
-    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    return D3DGlGetDeviceStats(device_);
-  };
-  const D3DGlDeviceStats first = present();
+  const D3DGlDeviceStats first = Present(s);
   const int objects = D3DGlGetLiveCounts().glObjects;
-  EXPECT_EQ(present().repeatedFrames, first.repeatedFrames + 1);
+  EXPECT_EQ(Present(s).repeatedFrames, first.repeatedFrames + 1);
   s.world.m[3][0] = 0.5f;  // a quarter of the picture to the right
   ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &s.world), D3D_OK);
-  EXPECT_EQ(present().draws, first.draws + 1);
-  s.draws[0] = Rect(0, 0, 8, 8, 0.5f, BLUE, SHINE);
+  EXPECT_EQ(Present(s).draws, first.draws + 1);
+  s.draws[0] = Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, BLUE, SHINE);
   ASSERT_NO_FATAL_FAILURE(Apply(s));
-  EXPECT_EQ(present().draws, first.draws + 2);
+  EXPECT_EQ(Present(s).draws, first.draws + 2);
   EXPECT_EQ(D3DGlGetLiveCounts().glObjects, objects);
-  // The world set back while another state's program draws; this one's, bound again, has it too.
-  ASSERT_EQ(device_->SetRenderState(D3DRS_SPECULARENABLE, FALSE), D3D_OK);
-  s.world.m[3][0] = 0;
-  ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &s.world), D3D_OK);
-  EXPECT_EQ(present().draws, first.draws + 3);
-  ASSERT_EQ(device_->SetRenderState(D3DRS_SPECULARENABLE, TRUE), D3D_OK);
-  EXPECT_EQ(present().draws, first.draws + 4);
-  SDL_SetWindowSize(SdlWindowFromHwnd(window_), 160, 32);
-  present();
-  ExpectPicture(BackBuffer(), Render(s, W, H));
-  // The 8 x 8 square, blue plus the specular 0x405060, stretched 2.5 times across and halved
-  // down, covers 20 x 4 window pixels; the two columns at its right edge blend with the white.
+  Resize(160, 32);
+  std::vector<D3DCOLOR> pixels;
+  Present(s, &pixels);
+  ExpectPicture(pixels, Render(s, W, H));
+  // The 8 x 8 square, blue, stretched 2.5 times across and halved down, covers 20 x 4 window
+  // pixels, moved a quarter of the way right; the two columns at each side blend with the white.
   std::vector<Pixel> stretched;
   for (int i = 0; i < 160 * 32; ++i) {
-    const int x = i % 160, y = i / 160;
-    stretched.push_back({Of(x < 20 && y < 4 ? 0xFF4050FF : WHITE), x < 19 || x > 20});
+    const int x = i % 160 - 40, y = i / 160;
+    stretched.push_back(
+        {Of(x >= 0 && x < 20 && y < 4 ? BLUE : WHITE), x < -1 || (x > 0 && x < 19) || x > 20});
   }
   ExpectPicture(Shown(160, 32), stretched);
 }
 
 // Calls the device cannot carry out as Direct3D does are refused; their neighbours are accepted.
 TEST_F(DeviceTest, RefusesWhatItCannotDrawFaithfully) {
-  D3DLIGHT9 spot = Light(D3DLIGHT_SPOT, {}, {0, 0, 1});
+  D3DLIGHT9 spot = Spot({}, {0, 0, 1});
   EXPECT_EQ(device_->SetLight(0, &spot), D3D_OK);
   spot.Phi = spot.Theta / 2;  // the outer cone inside the inner one
   EXPECT_EQ(device_->SetLight(0, &spot), D3DERR_INVALIDCALL);
-  EXPECT_EQ(device_->LightEnable(8, TRUE), D3DERR_INVALIDCALL);
+  spot.Type = static_cast<D3DLIGHTTYPE>(1);  // a point light
+  EXPECT_EQ(device_->SetLight(0, &spot), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->LightEnable(1, TRUE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1),
+            D3DERR_INVALIDCALL);
   ASSERT_EQ(device_->BeginScene(), D3D_OK);
   EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4092, 2), D3D_OK);
   EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4093, 2), D3DERR_INVALIDCALL);

@@ -1,24 +1,29 @@
-// D3DXCreateTextureFromFileA over the real device, with files the test makes with the shell and
-// ImageMagick. A decodable file becomes a one-level texture, whatever its name says; anything else
-// is refused and leaves the output alone. Each file is named with a backslash before its name.
-#include <SDL.h>
+// D3DXCreateTextureFromFileA over the recording fake device (textures up to 256 x 256), with files
+// the test makes with the shell and ImageMagick. A decodable file becomes a one-level texture,
+// whatever its name says; anything else is refused with a reason and leaves the output alone.
+// Each file is named with a backslash before its name.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <tuple>
 
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/shared/failure_reason.h"
-#include "tests/support/plain_window.h"
+#include "tests/fake/fake.h"
 
 namespace {
 
-constexpr UINT DEVICE_MAX = 0;  // as wide as the device's largest texture
+// Peak resident memory of this process so far, in KiB.
+long PeakKib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
 
-TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
+TEST(TextureLoader, FillsWhatItDecodesAndRefusesTheRest) {
   // make writes the file $F; texel (in the top row) is colour within tolerance per channel. A
   // height of 0 means the file is refused.
   const struct {
@@ -40,8 +45,9 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
       // Three greys 0, 80, 240 stretch to four with a tent filter that wraps at the edges:
       // texel 0 is centred on source x -0.125, so 0.875 * 0 + 0.125 * 240 = 30.
       {"convert xc:#000 xc:#505050 xc:#F0F0F0 +append bmp3:$F", 4, 1, false, 0, 0xFF1E1E1E, 1},
-      {"convert -size 300x200 xc:#204060 png24:$F", 512, 256, false, 511, 0xFF204060},
-      {"convert -size 10000x2 xc:#808080 png24:$F", DEVICE_MAX, 2, false, 1234, 0xFF808080},
+      {"convert -size 100x50 xc:#204060 png24:$F", 128, 64, false, 127, 0xFF204060},
+      // As wide as the device's largest texture.
+      {"convert -size 10000x2 xc:#808080 png24:$F", 256, 2, false, 123, 0xFF808080},
       // The JPEG library finishes a scan cut short; a cut PNG is refused.
       {"convert -size 64x64 gradient:red-blue jpg:$F.whole && head -c 450 $F.whole > $F", 64, 64,
        false, 0, 0xFFFF0000, 8},
@@ -54,18 +60,15 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
       {"true"},
       // A PNG header claiming 60000 x 60000 pixels.
       {R"(printf '\211PNG\r\n\032\n\0\0\0\rIHDR\0\0\352\140\0\0\352\140\10\2\0\0\0\0\0\0\0' > $F)"},
+      // 2 GiB that begin like a JPEG, nearly all of them a hole in the file: refused unread.
+      {R"(printf '\377\330\377\340' > $F && truncate -s 2G $F)"},
   };
-  ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO)) << SDL_GetError();
-  const HWND window = OpenPlainWindow(64, 64);
+  fake::Reset();
+  fake::state.logging = true;
   IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  ASSERT_NE(nullptr, d3d) << GetLastFailureReason();
-  D3DPRESENT_PARAMETERS parameters = UnpacedWindowedParameters();
+  D3DPRESENT_PARAMETERS parameters{};
   IDirect3DDevice9* device = nullptr;
-  ASSERT_EQ(D3D_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device))
-      << GetLastFailureReason();
-  D3DCAPS9 caps{};
-  device->GetDeviceCaps(&caps);
+  ASSERT_EQ(D3D_OK, d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0, &parameters, &device));
   std::string dir = (std::filesystem::temp_directory_path() / "tavenor-textures-XXXXXX").string();
   ASSERT_NE(nullptr, mkdtemp(dir.data()));
   for (const auto& c : cases) {
@@ -74,34 +77,35 @@ TEST(TextureLoader, DrawsWhatItDecodesAndRefusesTheRest) {
     ASSERT_EQ(0, std::system(("cd " + dir + " && F=" + name + " && " + c.make).c_str()));
     auto* const untouched = reinterpret_cast<IDirect3DTexture9*>(&parameters);
     IDirect3DTexture9* texture = untouched;
+    fake::state.log.clear();
+    SetLastFailureReason("");
+    const long peak = PeakKib();
     const HRESULT result =
         D3DXCreateTextureFromFileA(device, (dir + "\\" + name).c_str(), &texture);
+    EXPECT_LT(PeakKib() - peak, 64 * 1024) << "KiB more at the peak";
     if (c.height == 0) {
       EXPECT_TRUE(FAILED(result));
       EXPECT_EQ(untouched, texture);
+      EXPECT_STRNE("", GetLastFailureReason());
       continue;
     }
     ASSERT_EQ(D3D_OK, result) << GetLastFailureReason();
-    D3DSURFACE_DESC desc{};
-    texture->GetLevelDesc(0, &desc);
-    const UINT width = c.width == DEVICE_MAX ? caps.MaxTextureWidth : c.width;
-    EXPECT_EQ(std::tuple(width, c.height, c.alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8, 1u),
-              std::tuple(desc.Width, desc.Height, desc.Format, texture->GetLevelCount()));
+    // Width, height, one level, usage 0, the format, the managed pool.
+    const double format = c.alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    EXPECT_EQ(fake::Call("CreateTexture", {1.0 * c.width, 1.0 * c.height, 1, 0, format, 1}),
+              fake::state.log.at(0));
     D3DLOCKED_RECT locked{};
-    ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
+    ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, 0));
     const D3DCOLOR texel = static_cast<const D3DCOLOR*>(locked.pBits)[c.texel];
-    texture->UnlockRect(0);
     for (int shift = 0; shift < 32; shift += 8) {
       EXPECT_NEAR(c.colour >> shift & 0xFF, texel >> shift & 0xFF, c.tolerance)
           << std::hex << texel;
     }
-    EXPECT_EQ(0u, texture->Release());
+    texture->Release();
   }
   std::filesystem::remove_all(dir);
   device->Release();
   d3d->Release();
-  DestroyWindow(window);
-  SDL_Quit();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "platform/shared/failure_reason.h"
 #include "platform/win32/win32_core.h"
 
 namespace fake {
@@ -44,7 +45,6 @@ class Object final : public IDirect3D9,
     return hr;
   }
 
-  ULONG AddRef() override { return ++refs_; }
   ULONG Release() override {
     Log("Release " + kind_);
     const ULONG left = --refs_;
@@ -61,17 +61,17 @@ class Object final : public IDirect3D9,
                 device, "device");
   }
   HRESULT GetDeviceCaps(D3DCAPS9* caps) override {
-    *caps = D3DCAPS9{D3DDEVTYPE_HAL, 0, 256, 256, 8};
+    *caps = D3DCAPS9{256, 256};
     return D3D_OK;
   }
   HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                              IDirect3DVertexBuffer9** buffer, HANDLE*) override {
     return Made(Log(__func__, length, usage, fvf, pool), buffer, "buffer", length);
   }
-  HRESULT CreateTexture(UINT width, UINT height, UINT, DWORD, D3DFORMAT, D3DPOOL,
-                        IDirect3DTexture9** texture, HANDLE*) override {
-    return Made(Log(__func__, width, height), texture, "texture", std::size_t{width} * height * 4,
-                width * 4);
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                        D3DPOOL pool, IDirect3DTexture9** texture, HANDLE*) override {
+    return Made(Log(__func__, width, height, levels, usage, format, pool), texture, "texture",
+                std::size_t{width} * height * 4, width * 4);
   }
   HRESULT Clear(DWORD n, const D3DRECT* r, DWORD f, D3DCOLOR c, float z, DWORD s) override {
     return Log(__func__, n, r, f, c, z, s);
@@ -105,8 +105,6 @@ class Object final : public IDirect3D9,
     return Log(__func__, t, first, n);
   }
 
-  DWORD GetLevelCount() override { return 1; }
-  HRESULT GetLevelDesc(UINT, D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
   HRESULT LockRect(UINT, D3DLOCKED_RECT* locked, const RECT*, DWORD) override {
     *locked = D3DLOCKED_RECT{static_cast<int>(pitch_), bytes_.data()};
     return D3D_OK;
@@ -142,6 +140,7 @@ win32_core::WindowSystem windows{native};
 void Reset() {
   windows.Clear();
   state = State{};
+  SetLastFailureReason("");
 }
 
 }  // namespace fake

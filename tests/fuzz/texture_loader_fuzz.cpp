@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(texture == nullptr && *GetLastFailureReason() != '\0');
     return 0;
   }
-  Check(fake::state.log.size() == 1);  // CreateTexture: width, height
-  for (const double side : fake::state.log[0].second) {
+  Check(fake::state.log.size() == 1);  // CreateTexture: width, height, levels, ...
+  for (const double side : {fake::state.log[0].second[0], fake::state.log[0].second[1]}) {
     const auto n = static_cast<unsigned>(side);
     Check(n > 0 && n <= 256 && (n & (n - 1)) == 0);
   }

@@ -1,0 +1,59 @@
+// The log of a paced device's frames, which lets it skip a frame that repeats
+// the previous one. Every clear and draw of a frame is logged, a draw with the
+// version of the state it saw. While a frame that began with a full clear
+// repeats the previous one command for command, its commands are held back
+// instead of run; if it repeats it to the end, nothing of it needs drawing
+// (on a software rasteriser that is most of an idle viewer's CPU). Before
+// anything changes what later commands draw, the device runs the held-back
+// commands, so the pictures never differ from drawing every frame.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace d3d9gl {
+
+// One clear or draw of a frame.
+struct FrameCommand {
+  enum Kind : std::uint32_t { CLEAR, DRAW } kind;
+  std::uint32_t a, b, c;  // CLEAR: flags, colour, depth bits; DRAW: first vertex, count, 0
+  bool operator==(const FrameCommand&) const = default;
+};
+
+class FrameLog {
+ public:
+  // holdRepeats: whether frames may be held back at all (paced devices).
+  // fullClear: the clear flags that leave a frame depending on its own commands alone.
+  FrameLog(bool holdRepeats, std::uint32_t fullClear);
+
+  // Logs the frame's next command. True when it repeats the previous frame's
+  // command at the same place and is held back; false when it must run now,
+  // after whatever is held back.
+  bool Hold(const FrameCommand& command);
+  // The commands held back so far, now to be run; none are held afterwards.
+  std::span<const FrameCommand> TakeHeldBack();
+  // Later draws see changed state: they no longer repeat earlier ones.
+  void StateChanged() { ++stateVersion_; }
+  // Whether the whole frame so far repeated the previous one and was held back.
+  bool Repeated() const;
+  // Ends the frame (at Present); the next command starts a new one.
+  void EndFrame();
+
+ private:
+  struct Entry {
+    FrameCommand command;
+    std::uint64_t version;  // the state version a draw saw; 0 for clears
+    bool operator==(const Entry&) const = default;
+  };
+
+  bool holdRepeats_;
+  std::uint32_t fullClear_;
+  std::vector<Entry> frame_, previous_;
+  std::vector<FrameCommand> heldBack_;
+  std::vector<FrameCommand> running_;  // what TakeHeldBack handed out last
+  bool holding_ = false;               // the frame repeats the previous one so far
+  std::uint64_t stateVersion_ = 0;
+};
+
+}  // namespace d3d9gl

@@ -1,0 +1,30 @@
+// GL object bookkeeping of the OpenGL device: every GL object and context it
+// makes is counted (so a test can assert that nothing outlives a release),
+// the debug-build GL error check, and the recording of a failure's reason.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace d3d9gl {
+
+enum class GlKind { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Shader, Program };
+
+// Makes one GL object of the kind in the current context and counts it
+// (shaders through CreateGlShader, which needs their stage).
+GLuint CreateGl(GlKind kind);
+GLuint CreateGlShader(GLenum stage);
+// Deletes *name (when the context is still usable) and uncounts it; *name becomes 0.
+void DestroyGl(GlKind kind, GLuint* name, bool contextUsable);
+// Counts device-level interfaces (Direct3D, devices, buffers, textures) and contexts.
+void CountInterface(int delta);
+void CountContext(int delta);
+
+// One glGetError check per call site in debug builds; nothing in release builds.
+void CheckGl(const char* where);
+
+// Records reason for GetLastFailureReason() and returns result.
+HRESULT Fail(HRESULT result, const char* reason);
+
+}  // namespace d3d9gl
