@@ -176,8 +176,11 @@ BOOL ReleaseCapture();
 HWND GetForegroundWindow();
 BOOL GetClientRect(HWND window, RECT* rect);
 
-// Modal notice with one OK button. Without a display the caption and text go
-// to stderr. Returns IDOK, or 0 when nothing could be shown or printed.
+// Modal notice with one OK button (MB_OK; any other type gives 0), owned by no
+// window (owner is ignored). Without a display the caption and text go to
+// stderr. While it is up, SIGTERM or SIGINT prints them to stderr and ends
+// the program with status 1. Returns IDOK, or 0 when nothing could be shown
+// or printed.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // The program's entry point, called by main() once SDL video is up.

@@ -4,14 +4,7 @@
 // Single-threaded; all state lives in one SdlLayer. Needs SDL video to be
 // initialised by the caller (main) before the first window is made.
 #include <SDL.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <utility>
 
 #include "platform/shared/native_window.h"
@@ -136,76 +129,6 @@ void PumpSdlEvents(SdlLayer& layer) {
   }
 }
 
-// SIGINT and SIGTERM reach SDL's handler, which leaves a quit event for the next pump.
-bool QuitRequested() {
-  SDL_PumpEvents();
-  return SDL_HasEvent(SDL_QUIT) == SDL_TRUE;
-}
-
-// How a box shown from a child process ended.
-enum class BoxEnd { Dismissed, Closed, NotShown };
-
-// Ends what is left of the box's process group and reaps all of it: the child, and SDL's box
-// process below it, which the subreaper setting makes ours once the child is gone.
-void EndBoxGroup(pid_t child) {
-  kill(-child, SIGKILL);
-  while (waitpid(-child, nullptr, 0) > 0 || errno == EINTR) {
-  }
-}
-
-// Waits for the box's child to end, napping between looks; a nap ends early on a signal. The
-// child is only looked at until the group is ended, so its id names the group throughout. A
-// requested quit ends the box at once, and also explains a child that a signal to the whole
-// group ended.
-BoxEnd WaitForBox(pid_t child) {
-  for (;;) {
-    siginfo_t info{};
-    const int looked = waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT);
-    const bool lost = looked < 0 && errno != EINTR;
-    const bool ended = looked == 0 && info.si_pid == child;
-    const bool dismissed = ended && info.si_code == CLD_EXITED && info.si_status == 0;
-    const bool quit = QuitRequested();
-    if (lost || ended || quit) {
-      EndBoxGroup(child);
-      return dismissed ? BoxEnd::Dismissed : quit ? BoxEnd::Closed : BoxEnd::NotShown;
-    }
-    poll(nullptr, 0, 20);
-  }
-}
-
-// Shows SDL's box from a child in a process group of its own. SDL runs its X11 box in a process
-// of its own too and waits for it deaf to signals; from here a terminating signal can take the
-// whole group down instead, leaving SDL's quit event queued. Being a subreaper while the box is up
-// makes SDL's process, orphaned by that kill, ours to reap.
-BoxEnd ShowBoxInChild(const char* caption, const char* text, SDL_Window* owner) {
-  if (QuitRequested()) return BoxEnd::Closed;
-  int wasSubreaper = 0;
-  prctl(PR_GET_CHILD_SUBREAPER, &wasSubreaper);
-  prctl(PR_SET_CHILD_SUBREAPER, 1);
-  const pid_t child = fork();
-  if (child == 0) {
-    setpgid(0, 0);
-    // A signal to the box's group ends it, rather than reaching a copy of SDL's handler.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    // Not stopped for writing to a terminal it is in the background of.
-    std::signal(SIGTTOU, SIG_IGN);
-    _exit(SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, owner) == 0 ? 0 : 1);
-  }
-  BoxEnd end = BoxEnd::NotShown;
-  if (child > 0) {
-    setpgid(child, child);
-    end = WaitForBox(child);
-  }
-  prctl(PR_SET_CHILD_SUBREAPER, wasSubreaper);
-  // Without a child the box is still shown, from here, as it was before signals could end it.
-  if (child < 0 &&
-      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, owner) == 0) {
-    end = BoxEnd::Dismissed;
-  }
-  return end;
-}
-
 }  // namespace
 
 SDL_Window* SdlWindowFromHwnd(HWND window) { return NativeOf(Layer().system.Find(window)); }
@@ -309,26 +232,4 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   SDL_GetWindowSize(native, &width, &height);
   *rect = RECT{0, 0, width, height};
   return TRUE;
-}
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
-  // Win32 captions a box without one "Error".
-  const char* shownCaption = caption != nullptr ? caption : "Error";
-  const char* shownText = text != nullptr ? text : "";
-  SDL_Window* ownerWindow = SdlWindowFromHwnd(owner);
-  // SDL raises a focused window again after its box, and lets go of a held or captured pointer
-  // before it: calls on our X connection, which a child must not make. Then the box is shown from
-  // here, where a signal waits for its dismissal.
-  if (SDL_GetKeyboardFocus() != nullptr || SDL_GetMouseState(nullptr, nullptr) != 0 ||
-      Layer().capture != nullptr) {
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, shownCaption, shownText,
-                                 ownerWindow) == 0) {
-      return IDOK;
-    }
-  } else if (ShowBoxInChild(shownCaption, shownText, ownerWindow) != BoxEnd::NotShown) {
-    // Closed for a signal counts as dismissed; the quit it asked for is still queued.
-    return IDOK;
-  }
-  // No box could be shown (no display): the notice still reaches the user.
-  return std::fprintf(stderr, "%s: %s\n", shownCaption, shownText) < 0 ? 0 : IDOK;
 }
