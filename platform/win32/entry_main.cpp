@@ -2,6 +2,8 @@
 // call it, and shuts the window layer and SDL down again.
 // Without a display it prints one line saying so and exits with status 1.
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,15 @@
 #include "platform/win32/win32.h"
 
 namespace {
+
+// Whoever started us may have closed stdin, stdout or stderr. The next file opened would take that
+// number (SDL's X connection takes 2), and our lines would go into it. /dev/null holds the place.
+void HoldStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    // Those below are open by now, so a free fd is the one open() fills.
+    if (fcntl(fd, F_GETFD) < 0) open("/dev/null", O_RDWR);
+  }
+}
 
 // SDL falls back to a video driver that draws nowhere when no display answers; the viewer would
 // then run unseen. Such a driver counts only when the user names one.
@@ -21,6 +32,7 @@ bool ShowsNothing(const char* driver) {
 }  // namespace
 
 int main() {
+  HoldStandardDescriptors();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "tavenor: cannot open a display: %s\n", SDL_GetError());
     return 1;
