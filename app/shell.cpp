@@ -41,7 +41,9 @@ void ReportStartFailure(const char* step) {
 // Returns false (after reporting why) when any of them cannot be made.
 bool StartUp(HWND window) {
   if (!window) {
-    std::fprintf(stderr, "tavenor: cannot create the window \"%s\"\n", WINDOW_TITLE);
+    char step[64];
+    std::snprintf(step, sizeof step, "cannot create the window \"%s\"", WINDOW_TITLE);
+    ReportStartFailure(step);
     return false;
   }
   if (FAILED(StartGraphics(window))) {

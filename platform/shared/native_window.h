@@ -1,6 +1,6 @@
 // What the SDL window layer shares with the rest of the platform: the native
-// window behind a handle, and closing the layer. Implemented by
-// platform/win32 (tavenor_win32_sdl); the device links it for the lookup.
+// window behind a handle, closing the layer, and a trap for X errors.
+// Implemented by platform/win32 (tavenor_win32_sdl); the device links it.
 #pragma once
 
 #include "platform/win32/win32.h"
@@ -15,3 +15,22 @@ SDL_Window* SdlWindowFromHwnd(HWND window);
 // the capture and forgets all classes and queued messages. main() calls it
 // after WinMain returns and before SDL_Quit, so no SDL window outlives SDL.
 void CloseWindowLayer();
+
+// While it lives, X errors are recorded instead of reaching the handler set
+// before it (Xlib's default prints a dump and ends the process). Wrap each
+// step that may make the X server refuse a request, such as creating a
+// window or a GL context, in one. One trap at a time, on the loop thread.
+class XErrorTrap {
+ public:
+  XErrorTrap();
+  // Puts the handler that was set before back.
+  ~XErrorTrap();
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+  // Waits until the X server has answered every request made so far on the
+  // connection of window (none for a null or non-X11 window), then tells
+  // whether any request failed since the trap was set; if so, the first
+  // failure becomes the failure reason (platform/shared/failure_reason.h).
+  bool Failed(SDL_Window* window);
+};

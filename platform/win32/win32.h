@@ -150,7 +150,8 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 
 // Creates a hidden window of the registered class; width x height is the
 // client size. WM_CREATE reaches the class's procedure before this returns.
-// Returns null when the class is unknown or no native window can be made.
+// Returns null when the class is unknown or no native window can be made,
+// then with the platform's reason in GetLastFailureReason().
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      void* param);

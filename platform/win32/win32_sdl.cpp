@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "platform/shared/failure_reason.h"
 #include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_core.h"
@@ -46,10 +47,19 @@ bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
   // A click that activates the window is delivered on Win32; SDL on X11 drops
   // a click that comes within a few ms of a focus change unless told not to.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // SDL loads GL here and makes a probe context, which an X server may refuse.
+  XErrorTrap trap;
   SDL_Window* window =
       SDL_CreateWindow(record.title.c_str(), record.x, record.y, record.width, record.height,
                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-  if (window == nullptr) return false;
+  if (trap.Failed(window)) {
+    if (window != nullptr) SDL_DestroyWindow(window);
+    return false;
+  }
+  if (window == nullptr) {
+    SetLastFailureReason(SDL_GetError());
+    return false;
+  }
   record.native = window;
   return true;
 }
