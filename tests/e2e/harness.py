@@ -3,7 +3,9 @@
 import collections
 import os
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -54,11 +56,23 @@ class Window(collections.namedtuple("Window", "wid")):
 
 
 class Program(subprocess.Popen):
-    """One run of the viewer in cwd, leading a session of its own, its stderr kept."""
+    """One run of the viewer in cwd, leading a session of its own, its stderr kept, with env added
+    to the environment and the descriptor closed (0, 1 or 2; None: none) closed."""
 
-    def __init__(self, program, cwd):
+    def __init__(self, program, cwd, env=None, closed=None):
         self.log = tempfile.TemporaryFile()
-        super().__init__([program], cwd=cwd, stderr=self.log, start_new_session=True)
+
+        def prepare():
+            # As from an interactive shell, whatever runs the tests: no signal the tests send is
+            # ignored, and no core file slows an ending down.
+            for number in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM):
+                signal.signal(number, signal.SIG_DFL)
+            resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+            if closed is not None:
+                os.close(closed)
+
+        super().__init__([program], cwd=cwd, stderr=self.log, start_new_session=True,
+                         env={**os.environ, **(env or {})}, preexec_fn=prepare)
 
     def wait_window(self, title=VIEWER_TITLE, timeout=20.0):
         """The first window titled title; fails at once when the program ends first."""
@@ -95,15 +109,16 @@ def settled_screenshot(window, differs_from=None, timeout=10.0):
 class ViewerCase(unittest.TestCase):
     program = root = None  # set by main()
 
-    def start_viewer(self, texture_dir="."):
+    def start_viewer(self, texture_dir=".", env=None, closed=None):
         """The viewer started in <top>/app, as from build/ in a checkout, with leopard.jpg put in
-        <top>/texture_dir ("." for <top> itself, "app" for the working directory, None: none)."""
+        <top>/texture_dir ("." for <top> itself, "app" for the working directory, None: none);
+        env and closed as for Program."""
         top = tempfile.mkdtemp(prefix="tavenor-e2e-")
         self.addCleanup(shutil.rmtree, top)
         os.mkdir(os.path.join(top, "app"))
         if texture_dir:
             shutil.copy(os.path.join(self.root, TEXTURE_NAME), os.path.join(top, texture_dir))
-        program = Program(self.program, os.path.join(top, "app"))
+        program = Program(self.program, os.path.join(top, "app"), env, closed)
         self.addCleanup(program.stop)
         return program
 

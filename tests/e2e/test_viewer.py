@@ -3,6 +3,8 @@ from the scene, not from the program; and how it ends: its status and stderr, le
 
 import collections
 import math
+import re
+from signal import SIGHUP, SIGINT, SIGKILL, SIGQUIT, SIGTERM
 
 import harness
 from harness import MESSAGE_BOX_TITLE as BOX, TEXTURE_NAME, VIEWER_TITLE as VIEWER
@@ -16,6 +18,14 @@ FORWARD = [a / math.sqrt(59) for a in (-3, -5, 5)]
 RIGHT = [a / math.sqrt(34) for a in (5, 0, 3)]
 UP = [a / math.sqrt(59 * 34) for a in (-15, 34, 25)]
 Census = collections.namedtuple("Census", "drawn box coloured bright")
+# One way the viewer ends; see the ending table.
+Ending = collections.namedtuple(
+    "Ending", "texture_dir end status lines env closed", defaults=[{}, None]
+)
+# Lines on stderr: the failed start's, and one naming the missing texture (the box's text at a
+# signal, the failed start's after dismissal).
+CANNOT_CREATE = rf'tavenor: cannot create the window "{VIEWER}": \S.*'
+NAMES_TEXTURE = rf".*{re.escape(TEXTURE_NAME)}.*"
 
 
 def predicted_box(turn, offset):
@@ -51,8 +61,14 @@ def dismiss(_program, box):
     harness.run_tool("xdotool", "windowactivate", "--sync", box.wid, "key", "Return")
 
 
-def terminate(program, _window):
-    program.terminate()  # SIGTERM
+def send(number):
+    """The ending that sends the program the signal number."""
+
+    def end(program, _window):
+        program.send_signal(number)
+
+    end.__name__ = number.name
+    return end
 
 
 def left_in_session(pid):
@@ -107,22 +123,45 @@ class Viewer(harness.ViewerCase):
             self.assertAlmostEqual(seen, expected, delta=3, msg=f"stretched: {wide}")
 
     def test_each_way_of_ending_exits_at_once_with_its_status_leaving_nothing(self):
-        # Where the texture is (None: nowhere, so the box shows alone), how it ends, the exit
-        # status. With the texture in the working directory itself, it is found there.
-        cases = [("app", close, 0), ("app", terminate, 0), (None, dismiss, 1), (None, terminate, 1)]
-        for texture_dir, end, status in cases:
-            with self.subTest(texture_dir=texture_dir, end=end.__name__):
-                program = self.start_viewer(texture_dir)
-                shown, hidden = (BOX, VIEWER) if status else (VIEWER, BOX)
-                window = program.wait_window(shown)
-                self.assertEqual(harness.find_windows(hidden), [])
-                end(program, window)
-                exited = program.wait(1.0)
-                lines = program.stderr_text().splitlines()
-                self.assertEqual(exited, status, lines)
-                self.assertEqual([TEXTURE_NAME in line for line in lines], [True] * status, lines)
-                self.assertEqual(left_in_session(program.pid), 0)
-                harness.wait_until(lambda: not harness.find_windows(shown), 1.0, "window gone")
+        # Where the texture is (None: nowhere, so the box shows alone; in "app", the working
+        # directory, it is found there), how it ends (None: by itself, no window shown), the exit
+        # status (negative: the signal that ended it), what each stderr line matches, and the
+        # environment added and the descriptor closed (stderr closed: no lines) at the start. The
+        # ending takes at most 1 s after its action, or 2 s from the start where none is needed.
+        cases = [
+            Ending("app", close, 0, []),
+            Ending("app", send(SIGTERM), 0, []),
+            *(Ending("app", close, 0, [], closed=fd) for fd in (0, 1, 2)),
+            Ending(None, dismiss, 1, [NAMES_TEXTURE]),
+            *(Ending(None, send(number), 1, [NAMES_TEXTURE]) for number in (SIGTERM, SIGINT)),
+            *(Ending(None, send(number), -number, []) for number in (SIGHUP, SIGQUIT, SIGKILL)),
+            Ending("app", None, 1, [CANNOT_CREATE], {"SDL_VIDEODRIVER": "dummy"}),
+            Ending("app", None, 1, [CANNOT_CREATE], {"LIBGL_ALWAYS_INDIRECT": "1"}),
+            Ending("app", None, 1, [], {"MESA_GL_VERSION_OVERRIDE": "3.0"}, closed=2),
+        ]
+        for case in cases:
+            with self.subTest(**case._replace(end=getattr(case.end, "__name__", None))._asdict()):
+                self.assert_ending(case)
+
+    def assert_ending(self, case):
+        """Starts and ends the viewer as case says; checks the status, the time, stderr, and that
+        no process of its session and no window of it is left."""
+        program = self.start_viewer(case.texture_dir, case.env, case.closed)
+        if case.end:
+            shown, hidden = (VIEWER, BOX) if case.texture_dir else (BOX, VIEWER)
+            window = program.wait_window(shown)
+            self.assertEqual(harness.find_windows(hidden), [])
+            case.end(program, window)
+        exited = program.wait(1.0 if case.end else 2.0)
+        lines = program.stderr_text().splitlines()
+        self.assertEqual(exited, case.status, lines)
+        self.assertEqual(len(lines), len(case.lines), lines)
+        for line, pattern in zip(lines, case.lines):
+            self.assertRegex(line, f"^{pattern}$")
+        self.assertEqual(left_in_session(program.pid), 0)
+        harness.wait_until(
+            lambda: not harness.find_windows(VIEWER) + harness.find_windows(BOX), 1.0, "windows gone"
+        )
 
 
 if __name__ == "__main__":
