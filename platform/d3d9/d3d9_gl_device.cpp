@@ -170,6 +170,7 @@ HRESULT Device::CreateBackBuffer(bool depth) {
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
   framebuffer_ = CreateGl(GlKind::Framebuffer);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  drawTarget_ = framebuffer_;
   colorBuffer_ = CreateGl(GlKind::Renderbuffer);
   glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer_);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
@@ -356,6 +357,7 @@ HRESULT Device::ShowBackBuffer() {
     const auto w = static_cast<GLint>(width_), h = static_cast<GLint>(height_);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    drawTarget_ = 0;
     const bool sameSize = clientWidth == w && clientHeight == h;
     glBlitFramebuffer(0, 0, w, h, 0, 0, clientWidth, clientHeight, GL_COLOR_BUFFER_BIT,
                       sameSize ? GL_NEAREST : GL_LINEAR);
@@ -395,7 +397,9 @@ void Device::ChooseTarget() {
   SDL_GL_GetDrawableSize(sdlWindow_, &clientWidth, &clientHeight);
   intoWindow_ = windowFits_ && static_cast<UINT>(clientWidth) == width_ &&
                 static_cast<UINT>(clientHeight) == height_;
-  glBindFramebuffer(GL_FRAMEBUFFER, intoWindow_ ? 0 : framebuffer_);
+  const GLuint target = intoWindow_ ? 0 : framebuffer_;
+  if (target != drawTarget_) glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+  drawTarget_ = target;
 }
 
 bool Device::WindowNeedsPicture() {

@@ -101,6 +101,7 @@ class Device final : public IDirect3DDevice9 {
   bool roundDepth_ = false;  // the window's depth is finer than 16 bits: round it
   bool targetChosen_ = false;
   bool intoWindow_ = false;  // this frame is drawn straight into the window
+  GLuint drawTarget_ = 0;    // the framebuffer bound for drawing
 
   // Presentation: pacing, and what the window shows.
   bool paced_ = true;
