@@ -119,14 +119,21 @@ HRESULT Device::CreateContext() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  context_ = SDL_GL_CreateContext(sdlWindow_);
+  bool refused = false;
+  {
+    // An X server may refuse the context (an indirect one, say): a failure, not Xlib's exit.
+    XErrorTrap trap;
+    context_ = SDL_GL_CreateContext(sdlWindow_);
+    refused = trap.Failed(sdlWindow_);
+  }
+  if (context_ != nullptr) CountContext(+1);
+  if (refused) return D3DERR_NOTAVAILABLE;  // the trap recorded why
   if (context_ == nullptr) {
     char reason[256];
     SDL_snprintf(reason, sizeof reason, "CreateDevice: no OpenGL 3.3 core context (%s)",
                  SDL_GetError());
     return Fail(D3DERR_NOTAVAILABLE, reason);
   }
-  CountContext(+1);
   if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
     return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the OpenGL context is older than 3.3");
   }

@@ -25,6 +25,7 @@ Ending = collections.namedtuple(
 # Lines on stderr: the failed start's, and one naming the missing texture (the box's text at a
 # signal, the failed start's after dismissal).
 CANNOT_CREATE = rf'tavenor: cannot create the window "{VIEWER}": \S.*'
+CANNOT_DRAW = r"tavenor: cannot start the graphics device: \S.*"
 NAMES_TEXTURE = rf".*{re.escape(TEXTURE_NAME)}.*"
 
 
@@ -137,6 +138,9 @@ class Viewer(harness.ViewerCase):
             *(Ending(None, send(number), -number, []) for number in (SIGHUP, SIGQUIT, SIGKILL)),
             Ending("app", None, 1, [CANNOT_CREATE], {"SDL_VIDEODRIVER": "dummy"}),
             Ending("app", None, 1, [CANNOT_CREATE], {"LIBGL_ALWAYS_INDIRECT": "1"}),
+            # GL 3.3 without GLSL 3.30: the shaders cannot be built.
+            Ending("app", None, 1, [CANNOT_DRAW],
+                   {"MESA_GL_VERSION_OVERRIDE": "3.3", "MESA_GLSL_VERSION_OVERRIDE": "150"}),
             Ending("app", None, 1, [], {"MESA_GL_VERSION_OVERRIDE": "3.0"}, closed=2),
         ]
         for case in cases:
