@@ -1,4 +1,4 @@
-// D3DXCreateTextureFromFileA: reads a JPEG, PNG or BMP file, checks the
+// D3DXCreateTextureFromFileA: reads a JPEG or PNG file, checks the
 // size its header claims before anything is decoded, decodes it with
 // SDL2_image, stretches it to power-of-two sides with a triangle filter
 // (clamped to the device's largest texture) and fills one mip level of a new
@@ -33,7 +33,7 @@ constexpr std::uint32_t MAX_IMAGE_SIDE = 65536;
 
 // What an image file's header says.
 struct ImageHeader {
-  const char* type = nullptr;  // "PNG", "JPG" or "BMP"
+  const char* type = nullptr;  // "PNG" or "JPG"
   std::uint32_t width = 0;
   std::uint32_t height = 0;
 };
@@ -97,9 +97,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes, co
 }
 
 std::uint32_t Be16(const std::uint8_t* p) { return (p[0] << 8) | p[1]; }
-std::uint32_t Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 std::uint32_t Be32(const std::uint8_t* p) { return (Be16(p) << 16) | Be16(p + 2); }
-std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
 
 bool PngHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
   static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -138,29 +136,15 @@ bool JpegHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
   return false;
 }
 
-bool BmpHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
-  if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return false;
-  if (Le32(b.data() + 14) == 12) {  // OS/2 core header: 16-bit sides
-    *h = {"BMP", Le16(b.data() + 18), Le16(b.data() + 20)};
-    return true;
-  }
-  const auto width = static_cast<std::int32_t>(Le32(b.data() + 18));
-  const auto height = static_cast<std::int32_t>(Le32(b.data() + 22));
-  // A negative height means rows stored top first.
-  const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
-  if (width < 0 || rows > 0xFFFFFFFF) return false;
-  *h = {"BMP", static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(rows)};
-  return true;
-}
-
 // Recognises the file's format and the size its header claims, and checks
 // that size before anything is decoded.
 bool ReadHeader(const std::vector<std::uint8_t>& bytes, ImageHeader* header, const char** why) {
   // GIF is left out on purpose: the texture loader of the API we follow does
   // not read it, and SDL_image's GIF decoder frees a wild pointer on some
-  // malformed files (found by the texture loader's fuzzer).
-  if (!PngHeader(bytes, header) && !JpegHeader(bytes, header) && !BmpHeader(bytes, header)) {
-    return Explain(why, "is not a readable JPEG, PNG or BMP image");
+  // malformed files (found by the texture loader's fuzzer). BMP is left out
+  // too: the viewer's texture is a JPEG, and PNG covers lossless images.
+  if (!PngHeader(bytes, header) && !JpegHeader(bytes, header)) {
+    return Explain(why, "is not a readable JPEG or PNG image");
   }
   if (header->width == 0 || header->height == 0) return Explain(why, "holds an empty image");
   // Only the pixel count matters: a long, thin image is stretched down to the
@@ -206,9 +190,7 @@ bool CopySurface(SDL_Surface* argb, const ImageHeader& header, Image* image) {
 // it sniffs the content again and may hand a damaged JPEG to another decoder
 // (the fuzzer reached the SVG one, which leaks, that way).
 SDL_Surface* DecodeAs(const char* type, SDL_RWops* source) {
-  if (std::strcmp(type, "PNG") == 0) return IMG_LoadPNG_RW(source);
-  if (std::strcmp(type, "JPG") == 0) return IMG_LoadJPG_RW(source);
-  return IMG_LoadBMP_RW(source);
+  return std::strcmp(type, "PNG") == 0 ? IMG_LoadPNG_RW(source) : IMG_LoadJPG_RW(source);
 }
 
 // Decodes bytes as the header's type into 0xAARRGGBB pixels.

@@ -44,7 +44,7 @@ TEST(TextureLoader, FillsWhatItDecodesAndRefusesTheRest) {
       {"convert -size 8x8 xc:#808080 -colorspace Gray jpg:$F", 8, 8, false, 5, 0xFF808080, 2},
       // Three greys 0, 80, 240 stretch to four with a tent filter that wraps at the edges:
       // texel 0 is centred on source x -0.125, so 0.875 * 0 + 0.125 * 240 = 30.
-      {"convert xc:#000 xc:#505050 xc:#F0F0F0 +append bmp3:$F", 4, 1, false, 0, 0xFF1E1E1E, 1},
+      {"convert xc:#000 xc:#505050 xc:#F0F0F0 +append png24:$F", 4, 1, false, 0, 0xFF1E1E1E, 1},
       {"convert -size 100x50 xc:#204060 png24:$F", 128, 64, false, 127, 0xFF204060},
       // As wide as the device's largest texture.
       {"convert -size 10000x2 xc:#808080 png24:$F", 256, 2, false, 123, 0xFF808080},
@@ -55,6 +55,7 @@ TEST(TextureLoader, FillsWhatItDecodesAndRefusesTheRest) {
       {"head -c 4096 /dev/urandom > $F"},
       {": > $F"},
       {"convert -size 4x4 xc:red gif:$F"},
+      {"convert -size 4x4 xc:red bmp3:$F"},
       {"mkdir $F"},
       {"ln -s nowhere $F"},
       {"true"},
