@@ -22,10 +22,6 @@ struct LiveCounts {
 };
 LiveCounts g_live;
 
-bool IsSupportedInterval(UINT interval) {
-  return interval == D3DPRESENT_INTERVAL_DEFAULT || interval == D3DPRESENT_INTERVAL_IMMEDIATE;
-}
-
 // Checks the presentation parameters against what this layer offers.
 HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
   if (!p.Windowed) return Fail(D3DERR_NOTAVAILABLE, "full-screen devices are not supported");
@@ -45,7 +41,8 @@ HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
   if (p.EnableAutoDepthStencil && p.AutoDepthStencilFormat != D3DFMT_D16) {
     return Fail(D3DERR_NOTAVAILABLE, "only a 16-bit depth buffer (D3DFMT_D16) is supported");
   }
-  if (!IsSupportedInterval(p.PresentationInterval)) {
+  if (p.PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT &&
+      p.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
     return Fail(D3DERR_INVALIDCALL, "presentation interval not supported");
   }
   return D3D_OK;
@@ -71,70 +68,30 @@ void CheckGl(const char* where) {
 void CountInterface(int delta) { g_live.interfaces += delta; }
 void CountContext(int delta) { g_live.contexts += delta; }
 
-GLuint CreateGl(GlKind kind) {
-  GLuint name = 0;
-  switch (kind) {
-    case GlKind::Buffer:
-      glGenBuffers(1, &name);
-      break;
-    case GlKind::Texture:
-      glGenTextures(1, &name);
-      break;
-    case GlKind::Framebuffer:
-      glGenFramebuffers(1, &name);
-      break;
-    case GlKind::Renderbuffer:
-      glGenRenderbuffers(1, &name);
-      break;
-    case GlKind::VertexArray:
-      glGenVertexArrays(1, &name);
-      break;
-    case GlKind::Program:
-      name = glCreateProgram();
-      break;
-    case GlKind::Shader:
-      break;  // CreateGlShader makes these
-  }
+GLuint Counted(GLuint name) {
   if (name != 0) ++g_live.glObjects;
   return name;
 }
 
-void DestroyGl(GlKind kind, GLuint* name, bool contextUsable) {
+GLuint CreateGl(void (*generate)(GLsizei, GLuint*)) {
+  GLuint name = 0;
+  generate(1, &name);
+  return Counted(name);
+}
+
+// Without a usable context the object goes with the context itself.
+void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name, bool contextUsable) {
   if (*name == 0) return;
-  if (contextUsable) {
-    switch (kind) {
-      case GlKind::Buffer:
-        glDeleteBuffers(1, name);
-        break;
-      case GlKind::Texture:
-        glDeleteTextures(1, name);
-        break;
-      case GlKind::Framebuffer:
-        glDeleteFramebuffers(1, name);
-        break;
-      case GlKind::Renderbuffer:
-        glDeleteRenderbuffers(1, name);
-        break;
-      case GlKind::VertexArray:
-        glDeleteVertexArrays(1, name);
-        break;
-      case GlKind::Shader:
-        glDeleteShader(*name);
-        break;
-      case GlKind::Program:
-        glDeleteProgram(*name);
-        break;
-    }
-  }
-  // Without a usable context the object goes with the context itself.
+  if (contextUsable) destroy(1, name);
   --g_live.glObjects;
   *name = 0;
 }
 
-GLuint CreateGlShader(GLenum stage) {
-  const GLuint name = glCreateShader(stage);
-  if (name != 0) ++g_live.glObjects;
-  return name;
+void DestroyGl(void (*destroy)(GLuint), GLuint* name, bool contextUsable) {
+  if (*name == 0) return;
+  if (contextUsable) destroy(*name);
+  --g_live.glObjects;
+  *name = 0;
 }
 
 Direct3D::Direct3D() { CountInterface(+1); }
@@ -161,7 +118,7 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, 
   HWND window = params->hDeviceWindow != nullptr ? params->hDeviceWindow : focusWindow;
   if (window == nullptr) return Fail(D3DERR_INVALIDCALL, "no window to present to");
   Device* made = nullptr;
-  const HRESULT created = Device::Create(this, window, params, &made);
+  const HRESULT created = Device::Create(this, window, *params, &made);
   if (FAILED(created)) return created;
   *device = made;
   return D3D_OK;

@@ -36,23 +36,46 @@ GLint AttachmentBits(GLenum attachment, GLenum component) {
   return bits;
 }
 
+// The zeroed CPU copy of a new resource; false when the memory is not there.
+bool Zeroed(std::size_t size, std::vector<std::uint8_t>* bytes) {
+  try {
+    bytes->resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// Moves a binding to next: the device holds next and lets the old resource go,
+// which frees it if nothing else holds it.
+template <class Resource>
+void Rebind(Resource** slot, Resource* next) {
+  if (next != nullptr) next->Bind();
+  Resource* previous = std::exchange(*slot, next);
+  if (previous != nullptr) previous->Unbind();
+}
+
 }  // namespace
 
-HRESULT Device::Create(Direct3D* d3d, HWND window, D3DPRESENT_PARAMETERS* params, Device** out) {
+// The device's own resource behind given (null stays null); false for any other object.
+template <class Resource, class Interface>
+bool Device::Own(Interface* given, Resource** ours) const {
+  *ours = dynamic_cast<Resource*>(given);
+  return given == nullptr || (*ours != nullptr && (*ours)->Owner() == this);
+}
+
+HRESULT Device::Create(Direct3D* d3d, HWND window, const D3DPRESENT_PARAMETERS& params,
+                       Device** out) {
   SDL_Window* sdlWindow = SdlWindowFromHwnd(window);
   if (sdlWindow == nullptr) {
     return Fail(D3DERR_INVALIDCALL, "CreateDevice: the window handle names no live window");
   }
   auto* device = new Device(d3d, window, sdlWindow);
-  const HRESULT result = device->Initialise(*params);
+  const HRESULT result = device->Initialise(params);
   if (FAILED(result)) {
     device->Release();
     return result;
   }
-  params->BackBufferWidth = device->width_;
-  params->BackBufferHeight = device->height_;
-  if (params->BackBufferFormat == D3DFMT_UNKNOWN) params->BackBufferFormat = D3DFMT_X8R8G8B8;
-  params->BackBufferCount = 1;
   *out = device;
   return D3D_OK;
 }
@@ -99,7 +122,7 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
   // cannot draw at all.
   program_ = BuildProgram(width_, height_, clipSpace_, roundDepth_);
   if (program_.name == 0) return D3DERR_NOTAVAILABLE;
-  vertexArray_ = CreateGl(GlKind::VertexArray);
+  vertexArray_ = CreateGl(glGenVertexArrays);
   const std::uint32_t white = 0xFFFFFFFFu;
   whiteTexture_ = MakeGlTexture(1, 1, &white);
   GLint maxTexture = 0;
@@ -175,15 +198,15 @@ HRESULT Device::CreateBackBuffer(bool depth) {
   windowFits_ = AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
                 (!depth || windowDepth >= 16);
   const auto w = static_cast<GLsizei>(width_), h = static_cast<GLsizei>(height_);
-  framebuffer_ = CreateGl(GlKind::Framebuffer);
+  framebuffer_ = CreateGl(glGenFramebuffers);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   drawTarget_ = framebuffer_;
-  colorBuffer_ = CreateGl(GlKind::Renderbuffer);
+  colorBuffer_ = CreateGl(glGenRenderbuffers);
   glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer_);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer_);
   if (depth) {
-    depthBuffer_ = CreateGl(GlKind::Renderbuffer);
+    depthBuffer_ = CreateGl(glGenRenderbuffers);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
@@ -225,19 +248,17 @@ bool Device::MakeCurrent() {
 }
 
 void Device::ReleaseBindings() {
-  VertexBuffer* stream = std::exchange(stream_, nullptr);
-  Texture* texture = std::exchange(texture_, nullptr);
-  if (stream != nullptr) stream->Unbind();
-  if (texture != nullptr) texture->Unbind();
+  Rebind(&stream_, static_cast<VertexBuffer*>(nullptr));
+  Rebind(&texture_, static_cast<Texture*>(nullptr));
 }
 
 void Device::DestroyGlObjects(bool contextUsable) {
-  DestroyGl(GlKind::VertexArray, &vertexArray_, contextUsable);
-  DestroyGl(GlKind::Texture, &whiteTexture_, contextUsable);
-  DestroyGl(GlKind::Program, &program_.name, contextUsable);
-  DestroyGl(GlKind::Renderbuffer, &depthBuffer_, contextUsable);
-  DestroyGl(GlKind::Renderbuffer, &colorBuffer_, contextUsable);
-  DestroyGl(GlKind::Framebuffer, &framebuffer_, contextUsable);
+  DestroyGl(glDeleteVertexArrays, &vertexArray_, contextUsable);
+  DestroyGl(glDeleteTextures, &whiteTexture_, contextUsable);
+  DestroyGl(glDeleteProgram, &program_.name, contextUsable);
+  DestroyGl(glDeleteRenderbuffers, &depthBuffer_, contextUsable);
+  DestroyGl(glDeleteRenderbuffers, &colorBuffer_, contextUsable);
+  DestroyGl(glDeleteFramebuffers, &framebuffer_, contextUsable);
 }
 
 HRESULT Device::GetDeviceCaps(D3DCAPS9* caps) {
@@ -251,18 +272,12 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
   if (buffer == nullptr || shared != nullptr || length == 0 || usage != 0) {
     return D3DERR_INVALIDCALL;
   }
-  if ((fvf != 0 && fvf != VERTEX_FVF) || (fvf != 0 && length < VERTEX_BYTES)) {
-    return D3DERR_INVALIDCALL;
-  }
+  if (fvf != 0 && (fvf != VERTEX_FVF || length < VERTEX_BYTES)) return D3DERR_INVALIDCALL;
   if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   if (length > MAX_BUFFER_BYTES) return D3DERR_OUTOFVIDEOMEMORY;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
   std::vector<std::uint8_t> bytes;
-  try {
-    bytes.resize(length);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  if (!Zeroed(length, &bytes)) return E_OUTOFMEMORY;
   *buffer = new VertexBuffer(this, std::move(bytes));
   return D3D_OK;
 }
@@ -279,11 +294,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   if (!MakeCurrent()) return D3DERR_DEVICELOST;
   std::vector<std::uint8_t> texels;
-  try {
-    texels.resize(std::size_t{4} * width * height);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  if (!Zeroed(std::size_t{4} * width * height, &texels)) return E_OUTOFMEMORY;
   *texture = new Texture(this, width, height, std::move(texels));
   return D3D_OK;
 }
@@ -457,35 +468,23 @@ void Device::Execute(const FrameCommand& command) {
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   Texture* ours = nullptr;
-  if (texture != nullptr) {
-    ours = dynamic_cast<Texture*>(texture);
-    if (ours == nullptr || ours->Owner() != this) return D3DERR_INVALIDCALL;
-  }
-  if (stage != 0) return D3DERR_INVALIDCALL;
+  if (!Own(texture, &ours) || stage != 0) return D3DERR_INVALIDCALL;
   if (ours == texture_) return D3D_OK;
   Change(DIRTY_TEXTURE);
-  if (ours != nullptr) ours->Bind();
-  Texture* previous = std::exchange(texture_, ours);
-  if (previous != nullptr) previous->Unbind();
+  Rebind(&texture_, ours);
   return D3D_OK;
 }
 
+// Flexible-vertex-format drawing reads stream 0 only.
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                 UINT stride) {
   VertexBuffer* ours = nullptr;
-  if (buffer != nullptr) {
-    ours = dynamic_cast<VertexBuffer*>(buffer);
-    if (ours == nullptr || ours->Owner() != this) return D3DERR_INVALIDCALL;
-  }
-  // Flexible-vertex-format drawing reads stream 0 only.
-  if (stream != 0) return D3DERR_INVALIDCALL;
+  if (!Own(buffer, &ours) || stream != 0) return D3DERR_INVALIDCALL;
   if (ours == stream_ && offset == streamOffset_ && stride == streamStride_) return D3D_OK;
   Change(DIRTY_STREAM);
-  if (ours != nullptr) ours->Bind();
-  VertexBuffer* previous = std::exchange(stream_, ours);
+  Rebind(&stream_, ours);
   streamOffset_ = offset;
   streamStride_ = stride;
-  if (previous != nullptr) previous->Unbind();
   return D3D_OK;
 }
 

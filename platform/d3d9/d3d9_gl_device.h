@@ -25,8 +25,8 @@ class Direct3D;
 class Device final : public IDirect3DDevice9 {
  public:
   // Makes a device for window. On failure the reason is recorded and *out unchanged.
-  // Fills in the back buffer's size, format and count that it chose.
-  static HRESULT Create(Direct3D* d3d, HWND window, D3DPRESENT_PARAMETERS* params, Device** out);
+  static HRESULT Create(Direct3D* d3d, HWND window, const D3DPRESENT_PARAMETERS& params,
+                        Device** out);
 
   ULONG AddRef() { return ++refs_; }
   ULONG Release() override;
@@ -70,6 +70,8 @@ class Device final : public IDirect3DDevice9 {
   HRESULT CreateBackBuffer(bool depth);
   void ApplyInitialGlState();
   void ChoosePacing(UINT interval);
+  template <class Resource, class Interface>
+  bool Own(Interface* given, Resource** ours) const;
   void ReleaseBindings();
   void DestroyGlObjects(bool contextUsable);
   HRESULT ShowBackBuffer();

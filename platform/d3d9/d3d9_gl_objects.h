@@ -9,14 +9,13 @@
 
 namespace d3d9gl {
 
-enum class GlKind { Buffer, Texture, Framebuffer, Renderbuffer, VertexArray, Shader, Program };
-
-// Makes one GL object of the kind in the current context and counts it
-// (shaders through CreateGlShader, which needs their stage).
-GLuint CreateGl(GlKind kind);
-GLuint CreateGlShader(GLenum stage);
-// Deletes *name (when the context is still usable) and uncounts it; *name becomes 0.
-void DestroyGl(GlKind kind, GLuint* name, bool contextUsable);
+// Makes one GL object with generate (glGenBuffers, glGenTextures...) and counts it.
+GLuint CreateGl(void (*generate)(GLsizei, GLuint*));
+// Counts an object made otherwise (a shader or program) and returns it; 0 is not counted.
+GLuint Counted(GLuint name);
+// Deletes *name with destroy (when the context is still usable) and uncounts it; *name becomes 0.
+void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name, bool contextUsable);
+void DestroyGl(void (*destroy)(GLuint), GLuint* name, bool contextUsable);
 // Counts device-level interfaces (Direct3D, devices, buffers, textures) and contexts.
 void CountInterface(int delta);
 void CountContext(int delta);

@@ -35,14 +35,14 @@ void DeviceChild::Unbind() {
 
 VertexBuffer::VertexBuffer(Device* device, std::vector<std::uint8_t> bytes)
     : DeviceChild(device), bytes_(std::move(bytes)) {
-  name_ = CreateGl(GlKind::Buffer);
+  name_ = CreateGl(glGenBuffers);
   glBindBuffer(GL_ARRAY_BUFFER, name_);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data(),
                GL_STATIC_DRAW);
   CheckGl("CreateVertexBuffer");
 }
 
-VertexBuffer::~VertexBuffer() { DestroyGl(GlKind::Buffer, &name_, Owner()->MakeCurrent()); }
+VertexBuffer::~VertexBuffer() { DestroyGl(glDeleteBuffers, &name_, Owner()->MakeCurrent()); }
 
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   if (data == nullptr || locked_ || flags != 0) return D3DERR_INVALIDCALL;
@@ -85,7 +85,7 @@ void BindForUpload(GLuint name) {
 }  // namespace
 
 GLuint MakeGlTexture(UINT width, UINT height, const void* texels) {
-  const GLuint name = CreateGl(GlKind::Texture);
+  const GLuint name = CreateGl(glGenTextures);
   BindForUpload(name);
   // Direct3D 9's default sampler: POINT min/mag, MIPFILTER NONE, WRAP in u and v.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -107,7 +107,7 @@ Texture::Texture(Device* device, UINT width, UINT height, std::vector<std::uint8
   CheckGl("CreateTexture");
 }
 
-Texture::~Texture() { DestroyGl(GlKind::Texture, &name_, Owner()->MakeCurrent()); }
+Texture::~Texture() { DestroyGl(glDeleteTextures, &name_, Owner()->MakeCurrent()); }
 
 HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (level != 0 || locked == nullptr || rect != nullptr || flags != 0 || locked_) {

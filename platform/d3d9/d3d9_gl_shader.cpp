@@ -160,20 +160,20 @@ void ReportBuildFailure(GLuint object, bool isProgram, const char* what) {
 // Compiles the version line, defines and body as one shader; 0 when it does not compile.
 GLuint CompileShader(GLenum stage, const std::string& defines, const char* body, const char* what) {
   const char* parts[] = {GLSL_VERSION, defines.c_str(), body};
-  GLuint shader = CreateGlShader(stage);
+  GLuint shader = Counted(glCreateShader(stage));
   glShaderSource(shader, 3, parts, nullptr);
   glCompileShader(shader);
   GLint compiled = GL_FALSE;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
   if (compiled != GL_TRUE) {
     ReportBuildFailure(shader, false, what);
-    DestroyGl(GlKind::Shader, &shader, true);
+    DestroyGl(glDeleteShader, &shader, true);
   }
   return shader;
 }
 
 GLuint LinkProgram(GLuint vertex, GLuint fragment) {
-  GLuint program = CreateGl(GlKind::Program);
+  GLuint program = Counted(glCreateProgram());
   glAttachShader(program, vertex);
   glAttachShader(program, fragment);
   glLinkProgram(program);
@@ -183,7 +183,7 @@ GLuint LinkProgram(GLuint vertex, GLuint fragment) {
   glDetachShader(program, fragment);
   if (linked != GL_TRUE) {
     ReportBuildFailure(program, true, "shader program link");
-    DestroyGl(GlKind::Program, &program, true);
+    DestroyGl(glDeleteProgram, &program, true);
   }
   return program;
 }
@@ -262,8 +262,8 @@ ShaderProgram BuildProgram(UINT width, UINT height, ClipSpace clip, bool roundDe
   GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, RoundDepthCode(roundDepthTo16),
                                   FRAGMENT_SHADER, "fragment shader compilation");
   if (vertex != 0 && fragment != 0) built.name = LinkProgram(vertex, fragment);
-  DestroyGl(GlKind::Shader, &vertex, true);
-  DestroyGl(GlKind::Shader, &fragment, true);
+  DestroyGl(glDeleteShader, &vertex, true);
+  DestroyGl(glDeleteShader, &fragment, true);
   if (built.name != 0) {
     built.uniforms = FindUniforms(built.name);
     glUseProgram(built.name);

@@ -2,9 +2,11 @@
 // values of each render state, texture stage state and light the device draws
 // faithfully (everything else is refused with D3DERR_INVALIDCALL), the state
 // setters, and the GL raster state.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
 #include "platform/d3d9/d3d9_gl_device.h"
 
@@ -42,15 +44,6 @@ const RenderStateRule* FindRule(DWORD state) {
   }
   return nullptr;
 }
-
-bool Finite(std::initializer_list<float> values) {
-  for (const float v : values) {
-    if (!std::isfinite(v)) return false;
-  }
-  return true;
-}
-
-bool FiniteColor(const D3DCOLORVALUE& c) { return Finite({c.r, c.g, c.b, c.a}); }
 
 D3DMATRIX Identity() {
   D3DMATRIX m{};
@@ -97,13 +90,11 @@ bool AcceptStageState(DWORD stage, DWORD type, DWORD value) {
 }
 
 bool AcceptLight(const D3DLIGHT9& l) {
-  if (l.Type != D3DLIGHT_SPOT || !FiniteColor(l.Diffuse) || !FiniteColor(l.Specular) ||
-      !FiniteColor(l.Ambient)) {
-    return false;
-  }
-  const D3DVECTOR &p = l.Position, &d = l.Direction;
-  if (!Finite({p.x, p.y, p.z, d.x, d.y, d.z, l.Range, l.Falloff, l.Attenuation0, l.Attenuation1,
-               l.Attenuation2, l.Theta, l.Phi}) ||
+  // Every field after the type is a float: colours, vectors, range, falloff, attenuation, cones.
+  const std::span<const float> values(&l.Diffuse.r, &l.Phi + 1);
+  const D3DVECTOR& d = l.Direction;
+  if (l.Type != D3DLIGHT_SPOT ||
+      !std::ranges::all_of(values, [](float v) { return std::isfinite(v); }) ||
       d.x * d.x + d.y * d.y + d.z * d.z <= 0.0f) {
     return false;
   }

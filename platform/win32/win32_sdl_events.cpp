@@ -56,23 +56,16 @@ MSG MouseMessage(HWND window, UINT message, WPARAM flags, int x, int y, Uint32 t
   return msg;
 }
 
-bool TranslatePress(const SDL_MouseButtonEvent& event, HWND window, Uint16 keyMods,
-                    InputState& state, MSG* msg) {
+// A press adds the button to the held ones, a release takes it away.
+bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, Uint16 keyMods,
+                     InputState& state, MSG* msg) {
   const std::optional<Button> button = ButtonOf(event.button);
   if (!button) return false;
-  state.heldButtons |= button->flag;
-  *msg = MouseMessage(window, button->down, state.heldButtons | FlagsOfMods(keyMods), event.x,
-                      event.y, event.timestamp);
-  return true;
-}
-
-bool TranslateRelease(const SDL_MouseButtonEvent& event, HWND window, Uint16 keyMods,
-                      InputState& state, MSG* msg) {
-  const std::optional<Button> button = ButtonOf(event.button);
-  if (!button) return false;
-  state.heldButtons &= ~button->flag;
-  *msg = MouseMessage(window, button->down + 1, state.heldButtons | FlagsOfMods(keyMods), event.x,
-                      event.y, event.timestamp);
+  const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
+  state.heldButtons =
+      pressed ? state.heldButtons | button->flag : state.heldButtons & ~button->flag;
+  *msg = MouseMessage(window, pressed ? button->down : button->down + 1,
+                      state.heldButtons | FlagsOfMods(keyMods), event.x, event.y, event.timestamp);
   return true;
 }
 
@@ -99,9 +92,8 @@ bool TranslateSdlEvent(const SDL_Event& event, HWND window, Uint16 keyMods, Inpu
                        MSG* msg) {
   switch (event.type) {
     case SDL_MOUSEBUTTONDOWN:
-      return TranslatePress(event.button, window, keyMods, state, msg);
     case SDL_MOUSEBUTTONUP:
-      return TranslateRelease(event.button, window, keyMods, state, msg);
+      return TranslateButton(event.button, window, keyMods, state, msg);
     case SDL_MOUSEMOTION:
       return TranslateMotion(event.motion, window, keyMods, state, msg);
     case SDL_WINDOWEVENT:
