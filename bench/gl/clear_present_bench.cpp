@@ -4,7 +4,7 @@
 // of the viewer's size (37 lit, textured strips of 22 vertices, every state
 // set again each frame). Unpaced devices draw every frame; a paced one would
 // skip frames that repeat the last. Needs an X server:
-//   tests/support/with-xvfb -- build/bench/gl/gl_clear_present_bench
+//   scripts/with-xvfb -- build/bench/gl/gl_clear_present_bench
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 

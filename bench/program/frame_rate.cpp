@@ -2,7 +2,7 @@
 // OpenGL device with an unpaced presentation (D3DPRESENT_INTERVAL_IMMEDIATE): one round of
 // ROUND_S after a warm-up, printed as one line. bench/program/program_bench.py runs it in turns
 // with the yardstick's rate mode. Needs an X server:
-//   tests/support/with-xvfb -- build/bench/program/tavenor_frame_rate [leopard.jpg's folder]
+//   scripts/with-xvfb -- build/bench/program/tavenor_frame_rate [leopard.jpg's folder]
 // The device is made as StartGraphics makes it, but with IMMEDIATE instead of the paced DEFAULT.
 // Exits with 1 and one line on stderr when it cannot start.
 #include <SDL.h>

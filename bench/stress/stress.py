@@ -5,7 +5,7 @@
   soak    continuous drawing under a drag a second: after the warm-up, peak resident memory rises
           by at most 1 MiB (scripts/soak runs it for 10 minutes)
 Runs inside a private X server with a window manager; not run by the tests. Usage:
-  tests/support/with-xvfb --wm -- python3 bench/stress/stress.py --program build/tavenor --root .
+  scripts/with-xvfb --wm -- python3 bench/stress/stress.py --program build/tavenor --root .
       cycles|storm|soak [--seconds S --warmup S]
 """
 
