@@ -78,14 +78,17 @@ const Scene SCENES[] = {
                 {D3DRS_AMBIENT, 0x102030},
                 {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
                 {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL}},
-     .material = Material(6),
-     .light = Spot({0.9f, -0.4f, 0.1f}, {-1.2f, 0.5f, 1}, 1.5f),
+     .material = Material(2),
+     // From the left, grazing the tilted grid: right of the middle its normals turn away from
+     // the light yet still towards the half vector.
+     .light = Spot({-1.5f, 0, 0.4f}, {1, 0, 0.05f}, 2.2f),
      .draws = Grid(0.5f, 1.1f, 2)},
     {.name = "TexturedThroughWorldViewAndPerspective",
      .states = {SPECULAR, {D3DRS_AMBIENT, 0x202020}, {D3DRS_CULLMODE, D3DCULL_NONE}},
      .material = Material(1),
      .light = Spot({0, 0, -1}, {0.2f, 0.1f, 1}, 100, 1, 0.05f, 0.001f),
-     .world = {{{0.8f, 0, -0.6f, 0}, {0, 1.2f, 0, 0}, {0.6f, 0, 0.8f, 0}, {0.1f, -0.2f, 0, 1}}},
+     // Scaled along z, which leaves the plane z = 0 in place but not its normals.
+     .world = {{{0.8f, 0, -0.6f, 0}, {0, 1.2f, 0, 0}, {1.2f, 0, 1.6f, 0}, {0.1f, -0.2f, 0, 1}}},
      .view = {{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}}},
      // 90-degree field of view, near 0.5, far 10.
      .projection = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 10 / 9.5f, 1}, {0, 0, -5 / 9.5f, 0}}},
