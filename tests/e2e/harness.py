@@ -71,6 +71,7 @@ class Program(subprocess.Popen):
     def stop(self):
         self.kill()
         self.wait()
+        self.log.close()
 
 
 def settled_screenshot(window, differs_from=None, timeout=10.0):
