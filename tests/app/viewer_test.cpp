@@ -13,6 +13,7 @@
 namespace {
 
 using fake::Call;
+using testing::Pointwise;
 
 // The same call with the same arguments to within 1e-5, or any arguments where none are expected.
 MATCHER(Near, "") {
@@ -39,23 +40,6 @@ const Call WORLD{
     {256, 49 / 81., -32 / 81., 56 / 81., 0, -32 / 81., 49 / 81., 56 / 81., 0, -56 / 81., -56 / 81.,
      17 / 81., 0, -294 / 81. + 0.2, 192 / 81. + 4 / 15., -336 / 81., 1}};
 
-// Whether calls holds the call, its arguments to within 1e-5.
-bool Has(const std::vector<Call>& calls, const Call& wanted) {
-  return std::ranges::any_of(
-      calls, [&](const Call& call) { return testing::Value(std::tie(call, wanted), Near()); });
-}
-
-// The run's log cut after each Present: each frame (the first with the start-up before it), and
-// what follows the last.
-std::vector<std::vector<Call>> Frames(const std::vector<Call>& log) {
-  std::vector<std::vector<Call>> parts(1);
-  for (const Call& call : log) {
-    parts.back().push_back(call);
-    if (call.first == "Present") parts.emplace_back();
-  }
-  return parts;
-}
-
 // WinMain on a fresh fake, the calls named `fail` failing until the first Present.
 int RunViewer(const char* fail) {
   std::filesystem::current_path(FOLDER);
@@ -73,11 +57,12 @@ int RunViewer(const char* fail) {
 
 TEST(WinMainTest, StartsDrawsFollowsTheMouseAndEndsWithZeroHavingReleasedEverything) {
   ASSERT_EQ(0, RunViewer("BeginScene"));
-  const std::vector<std::vector<Call>> parts = Frames(fake::state.log);
-  ASSERT_EQ(parts.size(), 3u) << "start-up and a first frame, a second frame, the end";
-  const Call clear{"Clear", {0, 0, 3, 0xFFFFFFFF, 1, 0}}, present{"Present", {0, 0, 0, 0}};
-  // A scene that cannot begin is skipped, yet presented; the drags come in before the next.
-  const std::vector<Call> start{
+  const std::vector<Call>& log = fake::state.log;
+  const Call clear{"Clear", {0, 0, 3, 0xFFFFFFFF, 1, 0}}, begin{"BeginScene", {}},
+      present{"Present", {0, 0, 0, 0}};
+  // Start-up, then a scene that cannot begin: skipped, yet presented; the drags come in before the
+  // next, which sets its state inside the scene, draws the strips in table order and presents.
+  std::vector<Call> before{
       {"CreateWindowExA Brisvane / Brisvane Code", {0, 0xCF0000, 100, 100, 600, 300}},
       {"Direct3DCreate9", {32}},
       // Adapter 0, HAL, software vertex processing; windowed, discard, 16-bit depth.
@@ -92,37 +77,35 @@ TEST(WinMainTest, StartsDrawsFollowsTheMouseAndEndsWithZeroHavingReleasedEveryth
       {"ShowWindow", {1, 10}},
       {"UpdateWindow", {1}},
       clear,
-      {"BeginScene", {}},
-      present};
-  EXPECT_THAT(parts[0], testing::Pointwise(Near(), start));
-  // The full frame: cleared before the scene, its state set inside it before the strips are drawn
-  // in table order, then presented.
-  const std::vector<Call>& frame = parts[1];
-  std::vector<Call> ends{clear, {"BeginScene", {}}};
+      begin,
+      present,
+      clear,
+      begin};
+  std::vector<Call> after;
   double first = 0;
   for (const GlyphStrip& strip : GlyphStripTable()) {
-    ends.push_back({"DrawPrimitive", {5, first, strip.vertexCount - 2.0}});
+    after.push_back({"DrawPrimitive", {5, first, strip.vertexCount - 2.0}});
     first += strip.vertexCount;
   }
-  ends.insert(ends.end(), {{"EndScene", {}}, present});
-  ASSERT_GT(frame.size(), ends.size());
-  EXPECT_THAT(std::vector(frame.begin(), frame.begin() + 2),
-              testing::Pointwise(Near(), std::vector(ends.begin(), ends.begin() + 2)));
-  EXPECT_THAT(std::vector(frame.end() - (ends.size() - 2), frame.end()),
-              testing::Pointwise(Near(), std::vector(ends.begin() + 2, ends.end())));
-  for (const Call& call : std::vector(frame.begin() + 2, frame.end() - (ends.size() - 2))) {
-    EXPECT_THAT(call.first, testing::MatchesRegex("Set.*|LightEnable"))
-        << "only state between BeginScene and the strips";
-  }
+  after.insert(after.end(), {{"EndScene", {}},
+                             present,
+                             {"Release buffer", {}},
+                             {"Release texture", {}},
+                             {"Release device", {}},
+                             {"Release d3d", {}}});
+  ASSERT_GT(log.size(), before.size() + after.size());
+  EXPECT_THAT(std::vector(log.begin(), log.begin() + before.size()), Pointwise(Near(), before));
+  EXPECT_THAT(std::vector(log.end() - after.size(), log.end()), Pointwise(Near(), after));
+  const std::vector state(log.begin() + before.size(), log.end() - after.size());
+  for (const Call& call : state)
+    EXPECT_THAT(call.first, testing::MatchesRegex("Set.*|LightEnable"));
   for (const Call& bound :
        {WORLD, Call{"SetTexture", {0, 1}}, Call{"SetStreamSource", {0, 1, 0, 40}},
         Call{"SetFVF", {0x1D2}}, Call{"LightEnable", {0, 1}}}) {
-    EXPECT_TRUE(Has(frame, bound)) << bound.first;
+    EXPECT_TRUE(std::ranges::any_of(state, [&](const Call& call) {
+      return testing::Value(std::tie(call, bound), Near());
+    })) << bound.first;
   }
-  EXPECT_THAT(parts[2], testing::ElementsAre(testing::Field(&Call::first, "Release buffer"),
-                                             testing::Field(&Call::first, "Release texture"),
-                                             testing::Field(&Call::first, "Release device"),
-                                             testing::Field(&Call::first, "Release d3d")));
 
   // The buffer holds the model with its texture coordinates.
   std::vector<GlyphVertex> model(GLYPH_VERTEX_COUNT);

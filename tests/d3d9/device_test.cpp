@@ -64,13 +64,9 @@ D3DLIGHT9 Spot(D3DVECTOR at, D3DVECTOR toward, float range = 100, float a0 = 0.6
   return {D3DLIGHT_SPOT, diffuse, specular, ambient, at, toward, range, 1.5f, a0, a1, a2, 0.4f, 1};
 }
 
-D3DMATERIAL9 Material(float power) {
-  return {{0.2f, 0.6f, 0.4f, 1},
-          {0.5f, 0.45f, 0.4f, 1},
-          {0.4f, 0.5f, 0.3f, 1},
-          {0.1f, 0, 0.05f, 0},
-          power};
-}
+// Distinct reflectances; only the emissive colour reaches scenes lit from the vertex colours.
+constexpr D3DMATERIAL9 MATERIAL{
+    {0.2f, 0.6f, 0.4f, 1}, {0.5f, 0.45f, 0.4f, 1}, {0.4f, 0.5f, 0.3f, 1}, {0.1f, 0, 0.05f, 0}, 2};
 
 const Scene SCENES[] = {
     {.name = "SpotRangeConesFalloffLocalViewerVertexColourSourcesNoHighlightFromBehind",
@@ -78,14 +74,14 @@ const Scene SCENES[] = {
                 {D3DRS_AMBIENT, 0x102030},
                 {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1},
                 {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_MATERIAL}},
-     .material = Material(2),
+     .material = MATERIAL,
      // From the left, grazing the tilted grid: right of the middle its normals turn away from
      // the light yet still towards the half vector.
      .light = Spot({-1.5f, 0, 0.4f}, {1, 0, 0.05f}, 2.2f),
      .draws = Grid(0.5f, 1.1f, 2)},
     {.name = "TexturedThroughWorldViewAndPerspective",
      .states = {SPECULAR, {D3DRS_AMBIENT, 0x202020}, {D3DRS_CULLMODE, D3DCULL_NONE}},
-     .material = Material(1),
+     .material = MATERIAL,
      .light = Spot({0, 0, -1}, {0.2f, 0.1f, 1}, 100, 1, 0.05f, 0.001f),
      // Scaled along z, which leaves the plane z = 0 in place but not its normals.
      .world = {{{0.8f, 0, -0.6f, 0}, {0, 1.2f, 0, 0}, {1.2f, 0, 1.6f, 0}, {0.1f, -0.2f, 0, 1}}},
@@ -97,7 +93,7 @@ const Scene SCENES[] = {
     // A light that shines only specular on surfaces facing it: never added by default.
     {.name = "LessOrEqualAgainstClearedDepthCounterClockwiseCulledNoSpecularByDefault",
      .states = FLAT,
-     .material = Material(1),
+     .material = MATERIAL,
      .light =
          D3DLIGHT9{
              D3DLIGHT_SPOT, {}, {1, 1, 1, 1}, {}, {0, 0, -1}, {0, 0, 1}, 100, 1, 1, 0, 0, 3, 3},
@@ -147,16 +143,16 @@ class DeviceTest : public ::testing::Test {
     window_ = OpenPlainWindow(width_, height_);
     D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
     p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
-    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_NE(d3d_, nullptr);
-    const DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_, behaviour, &p, &device_), D3D_OK);
-    HRESULT failed = device_->CreateVertexBuffer(4096 * sizeof(Vertex), 0, FVF, D3DPOOL_DEFAULT,
-                                                 &buffer_, nullptr);
-    failed |=
-        device_->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture_, nullptr);
-    failed |= device_->SetStreamSource(0, buffer_, 0, sizeof(Vertex));
-    ASSERT_EQ(failed | device_->SetFVF(FVF), D3D_OK);
+    ASSERT_NE(d3d_ = Direct3DCreate9(D3D_SDK_VERSION), nullptr);
+    HRESULT failed = d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_,
+                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_);
+    ASSERT_EQ(failed, D3D_OK);
+    failed =
+        device_->CreateVertexBuffer(4096 * sizeof(Vertex), 0, FVF, D3DPOOL_DEFAULT, &buffer_,
+                                    nullptr) |
+        device_->CreateTexture(2, 2, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture_, nullptr) |
+        device_->SetStreamSource(0, buffer_, 0, sizeof(Vertex)) | device_->SetFVF(FVF);
+    ASSERT_EQ(failed, D3D_OK);
   }
 
   void TearDown() override {
@@ -305,8 +301,7 @@ TEST_F(WideTest, DrawsTheSamePictureIntoTheWindowAndOffscreen) {
 // picture again, stretched; the back buffer keeps its size.
 TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
   ShowWindow(window_, SW_SHOW);
-  Scene s{.name = "", .states = FLAT, .draws = {Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, RED, SHINE)}};
-  s.states.push_back(SPECULAR);
+  Scene s{.name = "", .states = FLAT, .draws = {Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, RED)}};
   ASSERT_NO_FATAL_FAILURE(Apply(s));
   const D3DGlDeviceStats first = Present(s);
   const int objects = D3DGlGetLiveCounts().glObjects;
@@ -314,7 +309,7 @@ TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
   s.world.m[3][0] = 0.5f;  // a quarter of the picture to the right
   ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &s.world), D3D_OK);
   EXPECT_EQ(Present(s).draws, first.draws + 1);
-  s.draws[0] = Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, BLUE, SHINE);
+  s.draws[0] = Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, BLUE);
   ASSERT_NO_FATAL_FAILURE(Apply(s));
   EXPECT_EQ(Present(s).draws, first.draws + 2);
   EXPECT_EQ(D3DGlGetLiveCounts().glObjects, objects);
