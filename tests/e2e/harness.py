@@ -43,7 +43,7 @@ class Window(collections.namedtuple("Window", "wid")):
 class Program(subprocess.Popen):
     """The viewer in cwd, leading its own session, stderr kept, env set (None: unset), fd closed."""
 
-    def __init__(self, program, cwd, env=None, fd=None):
+    def __init__(self, program, cwd, env=None, fd=None, arguments=()):
         self.log = tempfile.TemporaryFile()
         env = {k: v for k, v in {**os.environ, **(env or {})}.items() if v is not None}
 
@@ -54,8 +54,8 @@ class Program(subprocess.Popen):
             if fd is not None:
                 os.close(fd)
 
-        super().__init__([program], cwd=cwd, env=env, stderr=self.log, start_new_session=True,
-                         preexec_fn=prepare)
+        super().__init__([program, *arguments], cwd=cwd, env=env, stderr=self.log,
+                         start_new_session=True, preexec_fn=prepare)
 
     def wait_window(self, title=VIEWER_TITLE, timeout=20.0):
         deadline = time.monotonic() + timeout

@@ -95,6 +95,15 @@ class Viewer(unittest.TestCase):
         window = self.start_viewer(".").wait_window()
         shot = harness.settled_screenshot(window, timeout=20.0)
         self.assert_word(shot, 0, (0, 0, 0), True, "first picture")
+        # The same scene hand-written straight on GL (bench/program/yardstick.cpp) shows the same
+        # lighting, material and texture stage: pixels differ only where edges and texels tie.
+        other = harness.Program(YARDSTICK, os.path.dirname(TEXTURE), arguments=["show"])
+        theirs = harness.settled_screenshot(other.wait_window("Tavenor yardstick"), timeout=20.0)
+        other.stop()
+        differing = sum(abs(a - b) > 3 for a, b in zip(shot.pixels, theirs.pixels))
+        self.assertLess(differing, 300, "channels differing from the hand-written scene's")
+        while harness.find_windows("Tavenor yardstick"):  # gone before the drags aim at the viewer
+            time.sleep(0.02)
         turn, offset = 0.0, (0, 0, 0)
         for button, start, end, turned, moved, lit in drags:
             window.drag(button, start, end)
@@ -140,5 +149,5 @@ class Viewer(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    PROGRAM = os.path.abspath(sys.argv.pop(1))
+    PROGRAM, YARDSTICK = (os.path.abspath(sys.argv.pop(1)) for _ in range(2))
     unittest.main(verbosity=2)
