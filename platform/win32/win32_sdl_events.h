@@ -1,7 +1,7 @@
 // Translation of SDL events into Win32-style messages, as a pure function:
 // mouse buttons and motion become WM_*BUTTON* and WM_MOUSEMOVE with MK_* flags
 // and signed 16-bit client coordinates, a window close request WM_CLOSE.
-// Touches no SDL state, so it runs without a display (tests, fuzzing).
+// Touches no SDL state, so it runs without a display.
 #pragma once
 
 #include <SDL.h>

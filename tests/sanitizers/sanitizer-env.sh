@@ -1,4 +1,4 @@
-# Sanitizer options for runs of a -DTAVENOR_SANITIZE=ON or fuzz build; sourced
+# Sanitizer options for runs of a -DTAVENOR_SANITIZE=ON build; sourced
 # by scripts/test, whose ctest runs pass them on. Third-party leaks are
 # suppressed by library name in lsan.supp beside this file; no check is off.
 tavenor_sanitizer_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
