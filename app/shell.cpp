@@ -20,7 +20,7 @@ constexpr int WINDOW_Y = 100;
 constexpr int WINDOW_WIDTH = 600;
 constexpr int WINDOW_HEIGHT = 300;
 
-// No CS_DBLCLKS: a quick second press reaches the arcball as another press.
+// The class asks for no double clicks: a quick second press reaches the arcball as another press.
 void RegisterWindowClass(HINSTANCE instance) {
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(WNDCLASSEXA);

@@ -41,9 +41,6 @@ class ArcballControl {
   // Read-only views of the state, for tests and diagnostics.
   const D3DXQUATERNION& Orientation() const { return orientation; }
   bool Dragging() const { return dragging; }
-  int Width() const { return width; }
-  int Height() const { return height; }
-  float Radius() const { return radius; }
 
  private:
   // WM_MOUSEMOVE: turn with the left button, else pan (right) or dolly (middle).
