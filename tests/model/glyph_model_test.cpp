@@ -39,27 +39,12 @@ double Cross(const GlyphVertex& o, const GlyphVertex& a, const GlyphVertex& b) {
   return (double{q.x} - p.x) * (double{r.y} - p.y) - (double{q.y} - p.y) * (double{r.x} - p.x);
 }
 
-// Worked out from the letter design. "R": stem 18, wall 4 corners + 14 side points, twice (44);
-// leg 8, wall (8 + 4) 2; bowl 40, walls (18 + 6) 2 and (12 + 4) 2. "a": arch 8 + 7, wall
-// (13 + 10 + the start) 2; stem 13, (12 + 6) 2; bowl 21, (9 + 8 + the start) 2 and (10 + 4) 2.
-// "d": foot 6, stem 10, bowl 33, (26 + 8) 2 and (12 + 4) 2; ascender 6, (6 + 4) 2.
-TEST(GlyphModel, StripTableListsTheDesignedWordWithoutGaps) {
-  const std::vector<int> counts = {18, 18, 44, 8,  8,  24, 40, 40, 48, 32, 8,
-                                   7,  8,  7,  48, 13, 13, 36, 21, 21, 36, 28,
-                                   6,  10, 33, 6,  10, 33, 68, 32, 6,  6,  20};
-  ASSERT_EQ(counts.size(), TABLE.size());
-  int next = 0;
-  for (std::size_t i = 0; i < counts.size(); ++i) {
-    EXPECT_EQ(std::pair(next, counts[i]), std::pair(TABLE[i].firstVertex, TABLE[i].vertexCount));
-    next += counts[i];
-  }
-  EXPECT_EQ(756, GLYPH_VERTEX_COUNT);
-}
-
 // Per piece: its front strips at z = 0, the same strips again at z = 1, then one wall walk round
 // each outline (outer first), counter-clockwise, normals pointing out of the solid. The face
 // triangles cover exactly the area between the outer walk and the holes, so each walk is closed.
 TEST(GlyphModel, EveryPieceFollowsTheConstructionRules) {
+  ASSERT_FALSE(TABLE.empty());
+  EXPECT_EQ(GLYPH_VERTEX_COUNT, TABLE.back().firstVertex + TABLE.back().vertexCount);
   for (std::size_t s = 0; s < TABLE.size();) {
     std::size_t fronts = 0;
     while (TABLE[s + fronts].kind == StripKind::FrontFace) ++fronts;
