@@ -106,13 +106,6 @@ TEST(WinMainTest, StartsDrawsFollowsTheMouseAndEndsWithZeroHavingReleasedEveryth
       return testing::Value(std::tie(call, bound), Near());
     })) << bound.first;
   }
-
-  // The buffer holds the model with its texture coordinates.
-  std::vector<GlyphVertex> model(GLYPH_VERTEX_COUNT);
-  BuildGlyphVertices(model);
-  GenerateTextureCoordinates(model);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(model.data());
-  EXPECT_TRUE(std::ranges::equal(std::span(bytes, model.size() * 40), fake::state.unlocked));
 }
 
 TEST(WinMainTest, EndsWithOneHavingReleasedWhatWasMadeWhenStartUpFails) {

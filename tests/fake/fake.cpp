@@ -114,10 +114,7 @@ class Object final : public IDirect3D9,
     *data = bytes_.data();
     return Log(__func__, offset, size, flags);
   }
-  HRESULT Unlock() override {
-    state.unlocked = bytes_;
-    return Log(__func__);
-  }
+  HRESULT Unlock() override { return Log(__func__); }
 
  private:
   std::string kind_;

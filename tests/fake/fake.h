@@ -21,7 +21,6 @@ struct State {
   std::vector<Call> log;
   std::string fail = "-";              // a logged call whose name starts with this fails
   HWND window = nullptr;               // the latest window made
-  std::vector<std::uint8_t> unlocked;  // a vertex buffer's bytes at its latest Unlock
   std::function<void()> onPresent = [] {};
 };
 
