@@ -3,9 +3,9 @@
 // Implemented by platform/win32 (tavenor_win32_sdl); the device links it.
 #pragma once
 
-#include "platform/win32/win32.h"
-
 struct SDL_Window;
+struct HWND__;
+using HWND = HWND__*;  // the window handle of platform/win32/win32.h
 
 // The SDL window of a live handle made by CreateWindowExA; null otherwise.
 // Windows are created with SDL_WINDOW_OPENGL, hidden and resizable.
