@@ -15,7 +15,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/shared/failure_reason.h"
 #include "platform/win32/win32.h"
-#include "tests/support/plain_window.h"
+#include "bench/support/plain_window.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "platform/shared/native_window.h"
 #include "platform/win32/win32.h"
 #include "render/graphics.h"
-#include "tests/support/plain_window.h"
+#include "bench/support/plain_window.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // The OpenGL device's pixels against Direct3D 9's picture worked out on the CPU, one scene a row;
-// the same picture whether a frame is drawn into the window or offscreen; what a paced device
-// promises about repeated frames and resized windows; calls it refuses.
+// the same picture into the window or offscreen; repeated frames, resized windows, refusals.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +8,6 @@
 #include "platform/d3d9/d3d9_gl.h"
 #include "platform/shared/native_window.h"
 #include "tests/d3d9/d3d_reference.h"
-#include "tests/support/plain_window.h"
 // Last: the X11 headers behind it define short macros (None, Bool, Status).
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
@@ -140,9 +138,17 @@ class DeviceTest : public ::testing::Test {
   static void SetUpTestSuite() { ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0); }
 
   void SetUp() override {
-    window_ = OpenPlainWindow(width_, height_);
-    D3DPRESENT_PARAMETERS p = UnpacedWindowedParameters();
-    p.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Test";
+    RegisterClassExA(&wc);  // refused after the first time, which changes nothing
+    window_ = CreateWindowExA(0, "Test", "Test", WS_OVERLAPPEDWINDOW, 0, 0, width_, height_,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    D3DPRESENT_PARAMETERS p{};
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.Windowed = p.EnableAutoDepthStencil = TRUE;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
     ASSERT_NE(d3d_ = Direct3DCreate9(D3D_SDK_VERSION), nullptr);
     HRESULT failed = d3d_->CreateDevice(0, D3DDEVTYPE_HAL, window_,
                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_);
@@ -193,8 +199,9 @@ class DeviceTest : public ::testing::Test {
     ASSERT_EQ(failed, D3D_OK);
   }
 
-  // Clears to white and the scene's depth and makes its draws in one scene.
-  void Frame(const Scene& s) {
+  // Clears to white and the scene's depth, makes its draws in one scene, reads the back buffer
+  // into *pixels if given, and presents; the device's counters after it.
+  D3DGlDeviceStats Present(const Scene& s, std::vector<D3DCOLOR>* pixels = nullptr) {
     HRESULT failed =
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, WHITE, s.clearZ, 0);
     failed |= device_->BeginScene();
@@ -205,23 +212,10 @@ class DeviceTest : public ::testing::Test {
       first += count;
     }
     failed |= device_->EndScene();
-    ASSERT_EQ(failed, D3D_OK);
-  }
-
-  // Draws the scene's frame, reads the back buffer into *pixels if given, and presents; the
-  // device's counters after it.
-  D3DGlDeviceStats Present(const Scene& s, std::vector<D3DCOLOR>* pixels = nullptr) {
-    Frame(s);
-    if (pixels != nullptr) *pixels = BackBuffer();
-    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    return D3DGlGetDeviceStats(device_);
-  }
-
-  std::vector<D3DCOLOR> BackBuffer() {
-    std::vector<D3DCOLOR> pixels;
     UINT width = 0, height = 0;
-    EXPECT_EQ(D3DGlReadBackBuffer(device_, &pixels, &width, &height), D3D_OK);
-    return pixels;
+    if (pixels != nullptr) failed |= D3DGlReadBackBuffer(device_, pixels, &width, &height);
+    EXPECT_EQ(failed | device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    return D3DGlGetDeviceStats(device_);
   }
 
   // Resizes the window and waits until SDL knows its new size.
@@ -263,8 +257,9 @@ class PictureTest : public DeviceTest, public ::testing::WithParamInterface<Scen
 
 TEST_P(PictureTest, MatchesTheCpuPicture) {
   ASSERT_NO_FATAL_FAILURE(Apply(GetParam()));
-  ASSERT_NO_FATAL_FAILURE(Frame(GetParam()));
-  ExpectPicture(BackBuffer(), Render(GetParam(), W, H));
+  std::vector<D3DCOLOR> pixels;
+  Present(GetParam(), &pixels);
+  ExpectPicture(pixels, Render(GetParam(), W, H));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, PictureTest, ::testing::ValuesIn(SCENES),
@@ -275,57 +270,44 @@ class WideTest : public DeviceTest {
   WideTest() { width_ = 600, height_ = 300; }
 };
 
-// At the viewer's size a frame goes straight into the window, and offscreen while the window's size
-// differs: the pictures are the same to the bit where only 16-bit depth tells the faces apart.
-TEST_F(WideTest, DrawsTheSamePictureIntoTheWindowAndOffscreen) {
+// At the viewer's size a paced device draws into the window, neither drawing nor showing again a
+// frame that repeats the previous one from a full clear on, and making no GL object. A resized
+// window gets the frame drawn offscreen, the same to the bit where only 16-bit depth tells faces
+// apart, then stretched over it; the back buffer keeps its size.
+TEST_F(WideTest, PacedSkipsRepeatsAndDrawsOnePictureIntoTheWindowOrOffscreenAndStretched) {
   ShowWindow(window_, SW_SHOW);
   // Green a quarter of a 16-bit step nearer than the red drawn after it; blue sloping through both.
   const float z = 0.25f, step = 1 / 65535.f;
-  const Scene s{
-      .name = "",
-      .states = FLAT,
-      .draws = {Rect(100, 50, 500, 250, z - step / 4, GREEN, 0, -1, 0, 600, 300),
-                Rect(100, 50, 500, 250, z, RED, 0, -1, 0, 600, 300),
-                Rect(50, 100, 550, 200, z - 2 * step, BLUE, 0, z + 2 * step, 0, 600, 300)}};
+  Scene s{.name = "",
+          .states = FLAT,
+          .draws = {Rect(100, 50, 500, 250, z - step / 4, GREEN, 0, -1, 0, 600, 300),
+                    Rect(100, 50, 500, 250, z, RED, 0, -1, 0, 600, 300),
+                    Rect(50, 100, 550, 180, z - 2 * step, BLUE, 0, z + 2 * step, 0, 600, 300)}};
   ASSERT_NO_FATAL_FAILURE(Apply(s));
   std::vector<D3DCOLOR> window, offscreen;
-  EXPECT_EQ(Present(s, &window).stretchedFrames, 0u);
-  Resize(610, 300);
-  EXPECT_EQ(Present(s, &offscreen).stretchedFrames, 1u);
-  EXPECT_EQ(offscreen, window);
-  ExpectPicture(window, Render(s, 600, 300));
-}
-
-// A paced device neither draws nor shows again a frame repeating the previous one from a full clear
-// on; a changed state or buffer is drawn; no GL object is made. A resized window is shown the
-// picture again, stretched; the back buffer keeps its size.
-TEST_F(DeviceTest, PacedSkipsExactRepeatsOnly) {
-  ShowWindow(window_, SW_SHOW);
-  Scene s{.name = "", .states = FLAT, .draws = {Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, RED)}};
-  ASSERT_NO_FATAL_FAILURE(Apply(s));
-  const D3DGlDeviceStats first = Present(s);
+  const D3DGlDeviceStats first = Present(s, &window);
   const int objects = D3DGlGetLiveCounts().glObjects;
+  ExpectPicture(window, Render(s, 600, 300));
   EXPECT_EQ(Present(s).repeatedFrames, first.repeatedFrames + 1);
-  s.world.m[3][0] = 0.5f;  // a quarter of the picture to the right
+  s.world.m[3][0] = 0.5f;  // a quarter of the picture to the right, and back
   ASSERT_EQ(device_->SetTransform(D3DTS_WORLD, &s.world), D3D_OK);
-  EXPECT_EQ(Present(s).draws, first.draws + 1);
-  s.draws[0] = Rect(-0.5f, -0.5f, 7.5f, 7.5f, 0.5f, BLUE);
+  EXPECT_EQ(Present(s).draws, first.draws + 3);
+  s.world.m[3][0] = 0;
   ASSERT_NO_FATAL_FAILURE(Apply(s));
-  EXPECT_EQ(Present(s).draws, first.draws + 2);
+  EXPECT_EQ(Present(s).draws, first.draws + 6);
   EXPECT_EQ(D3DGlGetLiveCounts().glObjects, objects);
-  Resize(160, 32);
-  std::vector<D3DCOLOR> pixels;
-  Present(s, &pixels);
-  ExpectPicture(pixels, Render(s, W, H));
-  // The 8 x 8 square, blue, stretched 2.5 times across and halved down, covers 20 x 4 window
-  // pixels, moved a quarter of the way right; the two columns at each side blend with the white.
+  Resize(900, 150);
+  EXPECT_EQ(Present(s, &offscreen).stretchedFrames, first.stretchedFrames + 1);
+  EXPECT_EQ(offscreen, window);
+  // Bilinear, 1.5 times across and halved down: where the four back buffer pixels a window pixel
+  // blends are alike, it shows their colour.
   std::vector<Pixel> stretched;
-  for (int i = 0; i < 160 * 32; ++i) {
-    const int x = i % 160 - 40, y = i / 160;
-    stretched.push_back(
-        {Of(x >= 0 && x < 20 && y < 4 ? BLUE : WHITE), x < -1 || (x > 0 && x < 19) || x > 20});
+  for (int i = 0; i < 900 * 150; ++i) {
+    const int x = static_cast<int>((i % 900 + 0.5) / 1.5 - 0.5), y = i / 900 * 2;
+    const D3DCOLOR* at = &window[y * 600 + std::max(x, 0)];
+    stretched.push_back({Of(at[0]), at[0] == at[1] && at[0] == at[600] && at[0] == at[601]});
   }
-  ExpectPicture(Shown(160, 32), stretched);
+  ExpectPicture(Shown(900, 150), stretched);
 }
 
 // Calls the device cannot carry out as Direct3D does are refused; their neighbours are accepted.

@@ -1,6 +1,6 @@
-// A bare window and unpaced device parameters for the device's tests and
-// benchmarks: they need the real window layer and device, but none of the
-// viewer's start-up.
+// A bare window and unpaced device parameters for the device's benchmarks:
+// they need the real window layer and device, but none of the viewer's
+// start-up.
 #pragma once
 
 #include "platform/d3d9/d3d9.h"

@@ -1,6 +1,6 @@
 // A bare window class registered once, and the unpaced present parameters
-// shared by the device's tests and benchmarks.
-#include "tests/support/plain_window.h"
+// shared by the device's benchmarks.
+#include "bench/support/plain_window.h"
 
 namespace {
 
