@@ -1,7 +1,6 @@
 // D3DXCreateTextureFromFileA over the recording fake device (textures up to 256 x 256), with files
-// the test makes with the shell and ImageMagick. A decodable file becomes a one-level texture,
-// whatever its name says; anything else is refused with a reason and leaves the output alone.
-// Each file is named with a backslash before its name.
+// made by the shell and ImageMagick and named with a backslash before the name. A decodable file
+// becomes a one-level texture; anything else is refused with a reason, the output left alone.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -18,13 +17,6 @@
 #include "tests/fake/fake.h"
 
 namespace {
-
-// Peak resident memory of this process so far, in KiB.
-long PeakKib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 // A device of the recording fake for each test, released after it.
 class TextureLoader : public ::testing::Test {
@@ -80,6 +72,10 @@ TEST_F(TextureLoader, FillsWhatItDecodesAndRefusesTheRest) {
       // 2 GiB that begin like a JPEG, nearly all of them a hole in the file: refused unread.
       {R"(printf '\377\330\377\340' > $F && truncate -s 2G $F)"},
   };
+  auto peakKib = [usage = rusage{}]() mutable {  // this process's peak resident memory
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+  };
   std::string dir = (std::filesystem::temp_directory_path() / "tavenor-textures-XXXXXX").string();
   ASSERT_NE(nullptr, mkdtemp(dir.data()));
   for (const auto& c : cases) {
@@ -90,10 +86,10 @@ TEST_F(TextureLoader, FillsWhatItDecodesAndRefusesTheRest) {
     IDirect3DTexture9* texture = untouched;
     fake::state.log.clear();
     SetLastFailureReason("");
-    const long peak = PeakKib();
+    const long peak = peakKib();
     const HRESULT result =
         D3DXCreateTextureFromFileA(device_, (dir + "\\" + name).c_str(), &texture);
-    EXPECT_LT(PeakKib() - peak, 64 * 1024) << "KiB more at the peak";
+    EXPECT_LT(peakKib() - peak, 64 * 1024) << "KiB more at the peak";
     if (c.height == 0) {
       EXPECT_TRUE(FAILED(result));
       EXPECT_EQ(untouched, texture);

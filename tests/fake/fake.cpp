@@ -1,5 +1,6 @@
 #include "tests/fake/fake.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <string_view>

@@ -2,7 +2,6 @@
 // (objects that hold memory, textures up to 256 x 256, but draw nothing), logging calls in order.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
