@@ -304,7 +304,7 @@ TEST_F(WideTest, PacedSkipsRepeatsAndDrawsOnePictureIntoTheWindowOrOffscreenAndS
   std::vector<Pixel> stretched;
   for (int i = 0; i < 900 * 150; ++i) {
     const int x = static_cast<int>((i % 900 + 0.5) / 1.5 - 0.5), y = i / 900 * 2;
-    const D3DCOLOR* at = &window[y * 600 + std::max(x, 0)];
+    const D3DCOLOR* at = &window[y * 600 + std::clamp(x, 0, 598)];
     stretched.push_back({Of(at[0]), at[0] == at[1] && at[0] == at[600] && at[0] == at[601]});
   }
   ExpectPicture(Shown(900, 150), stretched);
