@@ -3,8 +3,6 @@
 // faithfully, and the groups of GL state a change leaves to be sent again.
 #pragma once
 
-#include <epoxy/gl.h>
-
 #include <array>
 
 #include "platform/d3d9/d3d9.h"
