@@ -15,7 +15,7 @@
 #include "model/resources.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/shared/failure_reason.h"
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 #include "platform/win32/win32.h"
 #include "render/graphics.h"
 #include "bench/support/plain_window.h"

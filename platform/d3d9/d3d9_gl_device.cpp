@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 
 namespace d3d9gl {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 #include "platform/win32/win32.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/shared/failure_reason.h"
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/win32_core.h"
 #include "platform/win32/win32_sdl_events.h"

@@ -1,4 +1,4 @@
-// XErrorTrap (platform/shared/native_window.h): an X error handler that keeps
+// XErrorTrap (platform/win32/native_window.h): an X error handler that keeps
 // the first error's text, installed for the trap's lifetime. Its own file, so
 // Xlib's macros (None, Bool, True, ...) stay away from the rest of the layer.
 #include <SDL.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "platform/shared/failure_reason.h"
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9_gl.h"
-#include "platform/shared/native_window.h"
+#include "platform/win32/native_window.h"
 #include "tests/d3d9/d3d_reference.h"
 // Last: the X11 headers behind it define short macros (None, Bool, Status).
 #include <SDL_syswm.h>

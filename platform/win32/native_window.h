@@ -1,11 +1,11 @@
-// What the SDL window layer shares with the rest of the platform: the native
-// window behind a handle, closing the layer, and a trap for X errors.
-// Implemented by platform/win32 (tavenor_win32_sdl); the device links it.
+// The window layer's second contract, for the device below the program: the
+// native window behind a handle, closing the layer, and a trap for X errors.
+// Implemented on SDL2 by platform/win32 (tavenor_win32_sdl), which the device links.
 #pragma once
 
+#include "platform/win32/win32.h"
+
 struct SDL_Window;
-struct HWND__;
-using HWND = HWND__*;  // the window handle of platform/win32/win32.h
 
 // The SDL window of a live handle made by CreateWindowExA; null otherwise.
 // Windows are created with SDL_WINDOW_OPENGL, hidden and resizable.
