@@ -18,18 +18,40 @@
 #include "platform/win32/native_window.h"
 #include "platform/win32/win32.h"
 #include "render/graphics.h"
-#include "bench/support/plain_window.h"
 
 namespace {
 
 constexpr double ROUND_S = 2.0;     // as the yardstick's rate mode measures
 constexpr int WARM_UP_FRAMES = 30;  // shaders built, caches filled, as in the yardstick
+constexpr const char* CLASS_NAME = "TavenorFrameRate";
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A 600 x 300 window of a class with default processing only: the viewer's window without its
+// window procedure. Null when the window layer cannot make one.
+HWND OpenPlainWindow() {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = PlainWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = CLASS_NAME;
+  if (RegisterClassExA(&wc) == 0) return nullptr;
+  return CreateWindowExA(0, CLASS_NAME, "Tavenor frame rate", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300,
+                         nullptr, nullptr, wc.hInstance, nullptr);
+}
 
 // Makes g_d3d, g_device, g_arcball and the model as StartGraphics and the viewer do, except that
 // presents are unpaced.
 bool StartUnpacedGraphics(HWND window) {
   g_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  D3DPRESENT_PARAMETERS params = UnpacedWindowedParameters();
+  D3DPRESENT_PARAMETERS params{};
+  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  params.Windowed = TRUE;
+  params.EnableAutoDepthStencil = TRUE;
+  params.AutoDepthStencilFormat = D3DFMT_D16;
+  params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   if (!g_d3d ||
       FAILED(g_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &g_device))) {
@@ -86,7 +108,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame_rate: cannot open a display: none answered\n");
     return 1;
   }
-  const HWND window = OpenPlainWindow(600, 300, "Tavenor frame rate");
+  const HWND window = OpenPlainWindow();
   int status = 1;
   if (window != nullptr && StartUnpacedGraphics(window)) {
     ShowWindow(window, SW_SHOWDEFAULT);
