@@ -9,14 +9,13 @@
 namespace win32_core {
 namespace {
 
-// A message as PeekMessageA hands it out.
-MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time) {
+// A message as PeekMessageA hands it out. Nothing reads the time of a posted message.
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG msg{};
   msg.hwnd = window;
   msg.message = message;
   msg.wParam = wParam;
   msg.lParam = lParam;
-  msg.time = time;
   return msg;
 }
 
@@ -33,8 +32,7 @@ bool TakeFirst(std::deque<MSG>& queue, MSG* out) {
 ATOM WindowSystem::RegisterClass(const WNDCLASSEXA* wc) {
   if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpfnWndProc == nullptr) return 0;
   if (wc->lpszClassName == nullptr || wc->lpszClassName[0] == '\0') return 0;
-  if (!classes_.emplace(wc->lpszClassName, wc->lpfnWndProc).second) return 0;
-  return nextAtom_++;
+  return classes_.emplace(wc->lpszClassName, wc->lpfnWndProc).second ? 1 : 0;
 }
 
 BOOL WindowSystem::UnregisterClass(LPCSTR className) {
@@ -108,7 +106,7 @@ std::vector<HWND> WindowSystem::Windows() const {
 
 BOOL WindowSystem::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (window != nullptr && Find(window) == nullptr) return FALSE;
-  posted_.push_back(MakeMessage(window, message, wParam, lParam, native_.MessageTime()));
+  posted_.push_back(MakeMessage(window, message, wParam, lParam));
   return TRUE;
 }
 
@@ -122,7 +120,7 @@ void WindowSystem::QueueInput(const MSG& msg) { input_.push_back(msg); }
 bool WindowSystem::Next(MSG* msg) {
   if (TakeFirst(posted_, msg)) return true;
   if (quitPending_) {
-    *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, native_.MessageTime());
+    *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0);
     quitPending_ = false;
     return true;
   }

@@ -25,7 +25,6 @@ struct WindowRecord {
   int y = 0;
   int width = 0;   // client width in pixels
   int height = 0;  // client height in pixels
-  bool visible = false;
   bool destroying = false;  // WM_DESTROY has been sent; the record goes next
   void* native = nullptr;   // the backend's own window (an SDL_Window* in the SDL layer)
 };
@@ -39,8 +38,6 @@ class NativeWindows {
   virtual bool CreateNative(WindowRecord& record) = 0;
   // Removes the native window of a record that is going away.
   virtual void DestroyNative(WindowRecord& record) = 0;
-  // Milliseconds for MSG::time of posted messages.
-  virtual DWORD MessageTime() = 0;
 };
 
 // Classes, windows and queues of one thread, calling the backend for the
@@ -51,7 +48,8 @@ class WindowSystem {
   WindowSystem(const WindowSystem&) = delete;
   WindowSystem& operator=(const WindowSystem&) = delete;
 
-  // RegisterClassExA: an atom, or 0 for a bad record or a name already taken.
+  // RegisterClassExA: 1, or 0 for a bad record or a name already taken. Nothing
+  // takes a class by its atom, so every class has the same one.
   ATOM RegisterClass(const WNDCLASSEXA* wc);
   // UnregisterClassA: FALSE for an unknown name or while a window of it lives.
   BOOL UnregisterClass(LPCSTR className);
@@ -81,6 +79,8 @@ class WindowSystem {
   // Takes the next waiting message off its queue: posted messages, then
   // WM_QUIT, then input. False when none waits.
   bool Next(MSG* msg);
+  // Whether Next would return a message.
+  bool HasWaiting() const { return !posted_.empty() || quitPending_ || !input_.empty(); }
 
   // DispatchMessageA: the window's procedure on the message; 0 for a message
   // to no window or to a window that is gone.
@@ -99,7 +99,6 @@ class WindowSystem {
   std::deque<MSG> input_;
   bool quitPending_ = false;
   int quitCode_ = 0;
-  ATOM nextAtom_ = 0xC000;  // where Win32 starts string atoms
   std::uintptr_t nextHandle_ = 0x10000;
 };
 

@@ -23,7 +23,6 @@ class SdlLayer final : public win32_core::NativeWindows {
  public:
   bool CreateNative(win32_core::WindowRecord& record) override;
   void DestroyNative(win32_core::WindowRecord& record) override;
-  DWORD MessageTime() override { return SDL_GetTicks(); }
 
   win32_core::WindowSystem system{*this};
   win32_sdl::InputState input;
@@ -36,8 +35,16 @@ SdlLayer& Layer() {
   return *layer;
 }
 
+// The name under which each SDL window of ours keeps its handle (SDL_SetWindowData).
+constexpr const char* HANDLE_KEY = "tavenor.hwnd";
+
 SDL_Window* NativeOf(const win32_core::WindowRecord* record) {
   return record != nullptr ? static_cast<SDL_Window*>(record->native) : nullptr;
+}
+
+// Our handle of an SDL window; null for none or one that is not ours (SDL's message box).
+HWND HandleOf(SDL_Window* native) {
+  return native != nullptr ? static_cast<HWND>(SDL_GetWindowData(native, HANDLE_KEY)) : nullptr;
 }
 
 bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
@@ -47,6 +54,9 @@ bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
   // A click that activates the window is delivered on Win32; SDL on X11 drops
   // a click that comes within a few ms of a focus change unless told not to.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // SDL ends each poll cycle with a sentinel event, which a wait that leaves events queued
+  // (WaitForWindowEvent) would see first, making the next PeekMessageA miss the event that woke it.
+  SDL_EventState(SDL_POLLSENTINEL, SDL_IGNORE);
   // SDL loads GL here and makes a probe context, which an X server may refuse.
   XErrorTrap trap;
   SDL_Window* window =
@@ -61,6 +71,7 @@ bool SdlLayer::CreateNative(win32_core::WindowRecord& record) {
     return false;
   }
   record.native = window;
+  SDL_SetWindowData(window, HANDLE_KEY, record.handle);
   return true;
 }
 
@@ -75,13 +86,7 @@ void SdlLayer::DestroyNative(win32_core::WindowRecord& record) {
 
 // Our window behind an SDL window id; null when it is none of ours.
 win32_core::WindowRecord* RecordOfId(SdlLayer& layer, Uint32 windowId) {
-  SDL_Window* native = windowId != 0 ? SDL_GetWindowFromID(windowId) : nullptr;
-  if (native == nullptr) return nullptr;
-  for (const HWND handle : layer.system.Windows()) {
-    win32_core::WindowRecord* record = layer.system.Find(handle);
-    if (record->native == native) return record;
-  }
-  return nullptr;
+  return layer.system.Find(HandleOf(windowId != 0 ? SDL_GetWindowFromID(windowId) : nullptr));
 }
 
 // SDL's own quit request (a terminating signal): every window is asked to
@@ -143,6 +148,12 @@ void PumpSdlEvents(SdlLayer& layer) {
 
 SDL_Window* SdlWindowFromHwnd(HWND window) { return NativeOf(Layer().system.Find(window)); }
 
+bool WaitForWindowEvent(int timeoutMs) {
+  if (Layer().system.HasWaiting()) return true;
+  // With a null event SDL waits without taking the event off its queue.
+  return SDL_WaitEventTimeout(nullptr, timeoutMs) == 1;
+}
+
 void CloseWindowLayer() {
   SdlLayer& layer = Layer();
   if (layer.capture != nullptr) SDL_CaptureMouse(SDL_FALSE);
@@ -171,14 +182,13 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, int x, i
 BOOL DestroyWindow(HWND window) { return Layer().system.DestroyWindow(window); }
 
 BOOL ShowWindow(HWND window, int showCommand) {
-  win32_core::WindowRecord* record = Layer().system.Find(window);
-  if (record == nullptr) return FALSE;
-  const bool wasVisible = record->visible;
-  record->visible = showCommand != SW_HIDE;
-  if (record->visible) {
-    SDL_ShowWindow(NativeOf(record));
+  SDL_Window* native = NativeOf(Layer().system.Find(window));
+  if (native == nullptr) return FALSE;
+  const bool wasVisible = (SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN) != 0;
+  if (showCommand == SW_HIDE) {
+    SDL_HideWindow(native);
   } else {
-    SDL_HideWindow(NativeOf(record));
+    SDL_ShowWindow(native);
   }
   return wasVisible ? TRUE : FALSE;
 }
@@ -224,15 +234,7 @@ BOOL ReleaseCapture() {
   return TRUE;
 }
 
-HWND GetForegroundWindow() {
-  SdlLayer& layer = Layer();
-  SDL_Window* focus = SDL_GetKeyboardFocus();
-  if (focus == nullptr) return nullptr;
-  for (const HWND handle : layer.system.Windows()) {
-    if (NativeOf(layer.system.Find(handle)) == focus) return handle;
-  }
-  return nullptr;
-}
+HWND GetForegroundWindow() { return HandleOf(SDL_GetKeyboardFocus()); }
 
 BOOL GetClientRect(HWND window, RECT* rect) {
   SDL_Window* native = NativeOf(Layer().system.Find(window));

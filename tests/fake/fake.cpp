@@ -127,7 +127,6 @@ class Object final : public IDirect3D9,
 class NoNativeWindows final : public win32_core::NativeWindows {
   bool CreateNative(win32_core::WindowRecord&) override { return true; }
   void DestroyNative(win32_core::WindowRecord&) override {}
-  DWORD MessageTime() override { return 0; }
 };
 
 NoNativeWindows native;
