@@ -79,17 +79,16 @@ GLuint CreateGl(void (*generate)(GLsizei, GLuint*)) {
   return Counted(name);
 }
 
-// Without a usable context the object goes with the context itself.
-void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name, bool contextUsable) {
+void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name) {
   if (*name == 0) return;
-  if (contextUsable) destroy(1, name);
+  destroy(1, name);
   --g_live.glObjects;
   *name = 0;
 }
 
-void DestroyGl(void (*destroy)(GLuint), GLuint* name, bool contextUsable) {
+void DestroyGl(void (*destroy)(GLuint), GLuint* name) {
   if (*name == 0) return;
-  if (contextUsable) destroy(*name);
+  destroy(*name);
   --g_live.glObjects;
   *name = 0;
 }

@@ -30,7 +30,7 @@ struct D3DGlDeviceStats {
 
 // Copies the device's back buffer into *pixels as 0xAARRGGBB (alpha 0xFF),
 // top row first, and its size into *width, *height. D3DERR_INVALIDCALL for a
-// device that is not this layer's, D3DERR_DEVICELOST when its window is gone.
+// device that is not this layer's.
 HRESULT D3DGlReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>* pixels, UINT* width,
                             UINT* height);
 

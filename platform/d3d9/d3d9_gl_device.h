@@ -1,16 +1,21 @@
 // The OpenGL device and the Direct3D object that makes it. Not for code
-// outside platform/d3d9; tests and benches use d3d9_gl.h.
+// outside platform/d3d9; tests and benches use d3d9_gl.h. The device's work is
+// split by concern: context and targets (d3d9_gl_context.cpp), state and
+// bindings (d3d9_gl_state.cpp), resources (d3d9_gl_resources.cpp), the frame's
+// commands and their log (d3d9_gl_frame_log.cpp), present and pacing
+// (d3d9_gl_present.cpp, d3d9_gl_pacing.cpp).
 #pragma once
 
 #include <SDL.h>
 #include <epoxy/gl.h>
 
-#include <chrono>
+#include <optional>
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3d9_gl.h"
 #include "platform/d3d9/d3d9_gl_frame_log.h"
 #include "platform/d3d9/d3d9_gl_objects.h"
+#include "platform/d3d9/d3d9_gl_pacing.h"
 #include "platform/d3d9/d3d9_gl_resources.h"
 #include "platform/d3d9/d3d9_gl_shader.h"
 #include "platform/d3d9/d3d9_gl_state.h"
@@ -21,6 +26,47 @@ constexpr UINT MAX_TEXTURE_SIDE = 4096;      // reported cap, also bounded by GL
 constexpr UINT MAX_BUFFER_BYTES = 1u << 28;  // largest vertex buffer (256 MiB)
 
 class Direct3D;
+
+// The back buffer: fixed in size for the device's life. The frame is drawn
+// into the offscreen copy only while the window's size differs from it.
+struct BackBuffer {
+  UINT width = 0, height = 0;
+  bool hasDepth = false;
+  GLuint framebuffer = 0, colorBuffer = 0, depthBuffer = 0;
+  bool windowFits = false;  // the window's buffers can hold the back buffer's picture
+  bool roundDepth = false;  // the window's depth is finer than 16 bits: round it
+};
+
+// Where the frame under way is drawn, chosen by its first command.
+struct FrameTarget {
+  bool chosen = false;
+  bool intoWindow = false;  // straight into the window
+  GLuint bound = 0;         // the framebuffer bound for drawing
+};
+
+// What the window shows.
+struct ShownPicture {
+  bool stale = true;  // the window may not show the last presented picture
+  int width = 0, height = 0;
+  std::uint32_t windowId = 0;
+  bool watching = false;  // WatchWindow is installed
+};
+
+// What draws read: the vertex stream, the texture of stage 0, the vertex array.
+struct Bindings {
+  GLuint vertexArray = 0;
+  VertexBuffer* stream = nullptr;
+  UINT offset = 0, stride = 0;
+  bool fvfSet = false;
+  Texture* texture = nullptr;
+  GLuint whiteTexture = 0;  // what stage 0 samples with no texture bound
+};
+
+// The clear values as last sent to GL.
+struct ClearValues {
+  D3DCOLOR color = 0;
+  float depth = 1.0f;
+};
 
 class Device final : public IDirect3DDevice9 {
  public:
@@ -53,84 +99,63 @@ class Device final : public IDirect3DDevice9 {
   HRESULT SetFVF(DWORD fvf) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
 
-  // Makes the device's context current; false when its window is gone.
-  bool MakeCurrent();
-  // Something is about to change what later draws produce (state, bindings,
-  // resource contents): commands held back so far run first, with what they
-  // saw, and the GL state of `groups` is sent again before the next draw.
-  void Change(unsigned groups);
+  // Makes the device's context current. The window lives as long as the
+  // device: the program releases the device on WM_DESTROY, before the window goes.
+  void MakeCurrent();
+  // The first step of any change to what later draws produce (state,
+  // bindings, resource contents): the commands held back so far run now, with
+  // what they saw, and later draws no longer count as repeats of earlier ones.
+  void StateChanging();
   HRESULT ReadBackBuffer(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height);
   D3DGlDeviceStats Stats() const { return stats_; }
 
  private:
-  Device(Direct3D* d3d, HWND window, SDL_Window* sdlWindow);
+  Device(Direct3D* d3d, SDL_Window* sdlWindow);
   ~Device() override;
+  // Context and targets.
   HRESULT Initialise(const D3DPRESENT_PARAMETERS& params);
   HRESULT CreateContext();
   HRESULT CreateBackBuffer(bool depth);
   void ApplyInitialGlState();
-  void ChoosePacing(UINT interval);
+  void DestroyGlObjects();
+  void ChooseTarget();
+  // State and bindings.
   template <class Resource, class Interface>
   bool Own(Interface* given, Resource** ours) const;
+  // The second step of a state change: the GL state of `groups` is sent
+  // again before the next draw.
+  void Resend(unsigned groups) { dirty_ |= groups; }
   void ReleaseBindings();
-  void DestroyGlObjects(bool contextUsable);
-  HRESULT ShowBackBuffer();
-  void PaceAfterPresent();
-  void ChooseTarget();
-  bool WindowNeedsPicture();
-  static int SDLCALL WatchWindow(void* device, SDL_Event* event);
+  void FlushState();
+  void SpecifyVertexLayout();
+  // The frame's commands.
   void Issue(const FrameCommand& command);
   void RunHeldBack();
   void Execute(const FrameCommand& command);
-  void ExecuteClear(DWORD flags, D3DCOLOR color, float z);
-  void FlushState();
-  void SpecifyVertexLayout();
+  void ExecuteClear(const ClearCommand& clear);
+  void ExecuteDraw(const DrawCommand& draw);
+  // Present and pacing.
+  void ChoosePacing(UINT interval);
+  void ShowBackBuffer();
+  bool WindowNeedsPicture();
+  static int SDLCALL WatchWindow(void* device, SDL_Event* event);
 
-  // The object and the window it draws into.
   ULONG refs_ = 1;
   Direct3D* d3d_;
-  HWND window_;
   SDL_Window* sdlWindow_;
   SDL_GLContext context_ = nullptr;
   UINT maxTextureSide_ = 0;
-
-  // The back buffer: fixed in size for the device's life; the frame is drawn
-  // into the offscreen copy only while the window's size differs from it.
-  UINT width_ = 0, height_ = 0;
-  bool hasDepth_ = false;
-  GLuint framebuffer_ = 0, colorBuffer_ = 0, depthBuffer_ = 0;
-  bool windowFits_ = false;  // the window's buffers can hold the back buffer's picture
-  bool roundDepth_ = false;  // the window's depth is finer than 16 bits: round it
-  bool targetChosen_ = false;
-  bool intoWindow_ = false;  // this frame is drawn straight into the window
-  GLuint drawTarget_ = 0;    // the framebuffer bound for drawing
-
-  // Presentation: pacing, and what the window shows.
-  bool paced_ = true;
-  std::chrono::steady_clock::duration period_{};
-  std::chrono::steady_clock::time_point lastPresent_{};
-  bool watching_ = false;
-  std::uint32_t windowId_ = 0;
-  bool mustShow_ = true;  // the window may not show the last presented picture
-  int shownWidth_ = 0, shownHeight_ = 0;
-
-  // Bindings.
-  GLuint vertexArray_ = 0;
-  VertexBuffer* stream_ = nullptr;
-  UINT streamOffset_ = 0, streamStride_ = 0;
-  bool fvfSet_ = false;
-  Texture* texture_ = nullptr;
-  GLuint whiteTexture_ = 0;  // what stage 0 samples with no texture bound
-
-  // The program and the state it draws with.
+  BackBuffer back_;
+  FrameTarget target_;
+  ShownPicture shown_;
+  std::optional<PresentPacer> pacer_;  // none for an unpaced (IMMEDIATE) device
+  Bindings bound_;
   ClipSpace clipSpace_ = ClipSpace::GL_DEFAULT;
   ShaderProgram program_;
   FixedState state_;
   unsigned dirty_ = DIRTY_ALL;
   bool inScene_ = false;
-  D3DCOLOR clearColor_ = 0;  // as last sent to GL
-  float clearDepth_ = 1.0f;
-
+  ClearValues cleared_;
   FrameLog log_{false, 0};
   D3DGlDeviceStats stats_{};
 };

@@ -10,22 +10,35 @@
 
 #include <cstdint>
 #include <span>
+#include <variant>
 #include <vector>
+
+#include "platform/d3d9/d3d9.h"
 
 namespace d3d9gl {
 
-// One clear or draw of a frame.
-struct FrameCommand {
-  enum Kind : std::uint32_t { CLEAR, DRAW } kind;
-  std::uint32_t a, b, c;  // CLEAR: flags, colour, depth bits; DRAW: first vertex, count, 0
-  bool operator==(const FrameCommand&) const = default;
+// Clear of the whole target and/or depth buffer (D3DCLEAR_* flags).
+struct ClearCommand {
+  DWORD flags;
+  D3DCOLOR color;
+  float z;
+  bool operator==(const ClearCommand&) const = default;
 };
+
+// One triangle strip of `count` vertices from `first` on.
+struct DrawCommand {
+  UINT first;
+  UINT count;
+  bool operator==(const DrawCommand&) const = default;
+};
+
+using FrameCommand = std::variant<ClearCommand, DrawCommand>;
 
 class FrameLog {
  public:
   // holdRepeats: whether frames may be held back at all (paced devices).
   // fullClear: the clear flags that leave a frame depending on its own commands alone.
-  FrameLog(bool holdRepeats, std::uint32_t fullClear);
+  FrameLog(bool holdRepeats, DWORD fullClear);
 
   // Logs the frame's next command. True when it repeats the previous frame's
   // command at the same place and is held back; false when it must run now,
@@ -48,7 +61,7 @@ class FrameLog {
   };
 
   bool holdRepeats_;
-  std::uint32_t fullClear_;
+  DWORD fullClear_;
   std::vector<Entry> frame_, previous_;
   std::vector<FrameCommand> heldBack_;
   std::vector<FrameCommand> running_;  // what TakeHeldBack handed out last

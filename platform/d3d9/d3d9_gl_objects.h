@@ -13,9 +13,9 @@ namespace d3d9gl {
 GLuint CreateGl(void (*generate)(GLsizei, GLuint*));
 // Counts an object made otherwise (a shader or program) and returns it; 0 is not counted.
 GLuint Counted(GLuint name);
-// Deletes *name with destroy (when the context is still usable) and uncounts it; *name becomes 0.
-void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name, bool contextUsable);
-void DestroyGl(void (*destroy)(GLuint), GLuint* name, bool contextUsable);
+// Deletes *name with destroy, in the current context, and uncounts it; *name becomes 0.
+void DestroyGl(void (*destroy)(GLsizei, const GLuint*), GLuint* name);
+void DestroyGl(void (*destroy)(GLuint), GLuint* name);
 // Counts device-level interfaces (Direct3D, devices, buffers, textures) and contexts.
 void CountInterface(int delta);
 void CountContext(int delta);

@@ -1,14 +1,60 @@
-// Vertex buffers and textures of the OpenGL device. Each keeps a CPU copy
-// that Lock/LockRect hands out and Unlock/UnlockRect uploads, whole. One lock
-// at a time per resource. Textures have one level: MIPFILTER NONE, the only
-// mip filter, never reads another.
+// Vertex buffers and textures of the OpenGL device, and the device calls that
+// make them. Each keeps a CPU copy that Lock/LockRect hands out and
+// Unlock/UnlockRect uploads, whole. One lock at a time per resource. Textures
+// have one level: MIPFILTER NONE, the only mip filter, never reads another.
 #include "platform/d3d9/d3d9_gl_resources.h"
 
+#include <new>
 #include <utility>
 
 #include "platform/d3d9/d3d9_gl_device.h"
 
 namespace d3d9gl {
+namespace {
+
+// The zeroed CPU copy of a new resource; false when the memory is not there.
+bool Zeroed(std::size_t size, std::vector<std::uint8_t>* bytes) {
+  try {
+    bytes->resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                   IDirect3DVertexBuffer9** buffer, HANDLE* shared) {
+  if (buffer == nullptr || shared != nullptr || length == 0 || usage != 0) {
+    return D3DERR_INVALIDCALL;
+  }
+  if (fvf != 0 && (fvf != VERTEX_FVF || length < VERTEX_BYTES)) return D3DERR_INVALIDCALL;
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+  if (length > MAX_BUFFER_BYTES) return D3DERR_OUTOFVIDEOMEMORY;
+  MakeCurrent();
+  std::vector<std::uint8_t> bytes;
+  if (!Zeroed(length, &bytes)) return E_OUTOFMEMORY;
+  *buffer = new VertexBuffer(this, std::move(bytes));
+  return D3D_OK;
+}
+
+HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) {
+  if (texture == nullptr || shared != nullptr || levels != 1 || usage != 0) {
+    return D3DERR_INVALIDCALL;
+  }
+  if (width == 0 || height == 0 || width > maxTextureSide_ || height > maxTextureSide_) {
+    return D3DERR_INVALIDCALL;
+  }
+  if (format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
+  if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+  MakeCurrent();
+  std::vector<std::uint8_t> texels;
+  if (!Zeroed(std::size_t{4} * width * height, &texels)) return E_OUTOFMEMORY;
+  *texture = new Texture(this, width, height, std::move(texels));
+  return D3D_OK;
+}
 
 DeviceChild::DeviceChild(Device* device) : device_(device) {
   device_->AddRef();
@@ -42,7 +88,10 @@ VertexBuffer::VertexBuffer(Device* device, std::vector<std::uint8_t> bytes)
   CheckGl("CreateVertexBuffer");
 }
 
-VertexBuffer::~VertexBuffer() { DestroyGl(glDeleteBuffers, &name_, Owner()->MakeCurrent()); }
+VertexBuffer::~VertexBuffer() {
+  Owner()->MakeCurrent();
+  DestroyGl(glDeleteBuffers, &name_);
+}
 
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   if (data == nullptr || locked_ || flags != 0) return D3DERR_INVALIDCALL;
@@ -61,10 +110,10 @@ HRESULT VertexBuffer::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
   if (lockSize_ == 0) return D3D_OK;
-  if (!Owner()->MakeCurrent()) return D3DERR_DEVICELOST;
+  Owner()->MakeCurrent();
   // Draws held back so far read the old contents. The vertex array keeps its
   // own buffer bindings, so binding this one here disturbs no draw.
-  Owner()->Change(0);
+  Owner()->StateChanging();
   glBindBuffer(GL_ARRAY_BUFFER, name_);
   glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
   CheckGl("IDirect3DVertexBuffer9::Unlock");
@@ -107,7 +156,10 @@ Texture::Texture(Device* device, UINT width, UINT height, std::vector<std::uint8
   CheckGl("CreateTexture");
 }
 
-Texture::~Texture() { DestroyGl(glDeleteTextures, &name_, Owner()->MakeCurrent()); }
+Texture::~Texture() {
+  Owner()->MakeCurrent();
+  DestroyGl(glDeleteTextures, &name_);
+}
 
 HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
   if (level != 0 || locked == nullptr || rect != nullptr || flags != 0 || locked_) {
@@ -122,9 +174,9 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
 HRESULT Texture::UnlockRect(UINT level) {
   if (level != 0 || !locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
-  if (!Owner()->MakeCurrent()) return D3DERR_DEVICELOST;
+  Owner()->MakeCurrent();
   // Draws held back so far read the old texels.
-  Owner()->Change(0);
+  Owner()->StateChanging();
   BindForUpload(name_);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_),
                   static_cast<GLsizei>(height_), GL_BGRA, GL_UNSIGNED_BYTE, texels_.data());

@@ -21,9 +21,9 @@ namespace {
 
 constexpr const char* GLSL_VERSION = "#version 330 core\n";
 
-// Direct3D 9 vertex lighting [Mathematics of Lighting; Attenuation and
-// Spotlight Factor; Specular Lighting], in camera space (left-handed, camera
-// at the origin looking down +z). Matrices arrive as Direct3D's row-major
+// Direct3D 9 vertex lighting as its documentation on the mathematics of
+// lighting, attenuation and the spotlight factor, and specular lighting gives
+// it, in camera space (left-handed, camera at the origin looking down +z). Matrices arrive as Direct3D's row-major
 // arrays, which GLSL reads as their transposes, so M * v here is v * M there.
 // NORMALIZENORMALS stays FALSE and LOCALVIEWER TRUE, their defaults.
 constexpr const char* VERTEX_SHADER = R"(
@@ -167,7 +167,7 @@ GLuint CompileShader(GLenum stage, const std::string& defines, const char* body,
   glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
   if (compiled != GL_TRUE) {
     ReportBuildFailure(shader, false, what);
-    DestroyGl(glDeleteShader, &shader, true);
+    DestroyGl(glDeleteShader, &shader);
   }
   return shader;
 }
@@ -183,7 +183,7 @@ GLuint LinkProgram(GLuint vertex, GLuint fragment) {
   glDetachShader(program, fragment);
   if (linked != GL_TRUE) {
     ReportBuildFailure(program, true, "shader program link");
-    DestroyGl(glDeleteProgram, &program, true);
+    DestroyGl(glDeleteProgram, &program);
   }
   return program;
 }
@@ -242,8 +242,8 @@ void UploadMaterial(const FixedState& state, const ProgramUniforms& u) {
   glUniform4fv(u.material, 5, glm::value_ptr(values[0]));
 }
 
-// The vertex always carries both colours, so each source is used as set
-// [D3DMATERIALCOLORSOURCE].
+// The vertex always carries both colours, so each material colour source is
+// used as set; Direct3D falls back to the material only for a missing colour.
 void UploadLighting(const FixedState& state, const ProgramUniforms& u) {
   const auto& r = state.render;
   glUniform4fv(u.ambient, 1, glm::value_ptr(AsVec4(r[D3DRS_AMBIENT])));
@@ -262,8 +262,8 @@ ShaderProgram BuildProgram(UINT width, UINT height, ClipSpace clip, bool roundDe
   GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, RoundDepthCode(roundDepthTo16),
                                   FRAGMENT_SHADER, "fragment shader compilation");
   if (vertex != 0 && fragment != 0) built.name = LinkProgram(vertex, fragment);
-  DestroyGl(glDeleteShader, &vertex, true);
-  DestroyGl(glDeleteShader, &fragment, true);
+  DestroyGl(glDeleteShader, &vertex);
+  DestroyGl(glDeleteShader, &fragment);
   if (built.name != 0) {
     built.uniforms = FindUniforms(built.name);
     glUseProgram(built.name);

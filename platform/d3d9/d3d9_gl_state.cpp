@@ -1,12 +1,13 @@
 // Fixed-function state of the OpenGL device: Direct3D 9's defaults, which
 // values of each render state, texture stage state and light the device draws
 // faithfully (everything else is refused with D3DERR_INVALIDCALL), the state
-// setters, and the GL raster state.
+// setters and bindings, and the sending of changed state to GL before a draw.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <span>
+#include <utility>
 
 #include "platform/d3d9/d3d9_gl_device.h"
 
@@ -43,6 +44,15 @@ const RenderStateRule* FindRule(DWORD state) {
     if (rule.state == state) return &rule;
   }
   return nullptr;
+}
+
+// Moves a binding to next: the device holds next and lets the old resource go,
+// which frees it if nothing else holds it.
+template <class Resource>
+void Rebind(Resource** slot, Resource* next) {
+  if (next != nullptr) next->Bind();
+  Resource* previous = std::exchange(*slot, next);
+  if (previous != nullptr) previous->Unbind();
 }
 
 D3DMATRIX Identity() {
@@ -128,7 +138,8 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   unsigned groups = 0;
   if (!AcceptRenderState(state, value, &groups)) return D3DERR_INVALIDCALL;
   if (state_.render[state] != value) {
-    Change(groups);
+    StateChanging();
+    Resend(groups);
     state_.render[state] = value;
   }
   return D3D_OK;
@@ -141,7 +152,8 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
   if (material == nullptr) return D3DERR_INVALIDCALL;
   if (std::memcmp(material, &state_.material, sizeof *material) != 0) {
-    Change(DIRTY_MATERIAL);
+    StateChanging();
+    Resend(DIRTY_MATERIAL);
     state_.material = *material;
   }
   return D3D_OK;
@@ -150,7 +162,10 @@ HRESULT Device::SetMaterial(const D3DMATERIAL9* material) {
 HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
   if (index != 0 || light == nullptr || !AcceptLight(*light)) return D3DERR_INVALIDCALL;
   if (!state_.lightSet || std::memcmp(light, &state_.light, sizeof *light) != 0) {
-    if (state_.lightEnabled) Change(DIRTY_LIGHT);
+    if (state_.lightEnabled) {
+      StateChanging();
+      Resend(DIRTY_LIGHT);
+    }
     state_.light = *light;
     state_.lightSet = true;
   }
@@ -162,7 +177,8 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
 HRESULT Device::LightEnable(DWORD index, BOOL enable) {
   if (index != 0 || (enable && !state_.lightSet)) return D3DERR_INVALIDCALL;
   if (state_.lightEnabled != (enable != FALSE)) {
-    Change(DIRTY_LIGHT);
+    StateChanging();
+    Resend(DIRTY_LIGHT);
     state_.lightEnabled = enable != FALSE;
   }
   return D3D_OK;
@@ -187,7 +203,8 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
       return D3DERR_INVALIDCALL;
   }
   if (std::memcmp(matrix, slot, sizeof *matrix) != 0) {
-    Change(groups);
+    StateChanging();
+    Resend(groups);
     *slot = *matrix;
   }
   return D3D_OK;
@@ -195,8 +212,77 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
 
 HRESULT Device::SetFVF(DWORD fvf) {
   if (fvf != VERTEX_FVF) return D3DERR_INVALIDCALL;
-  fvfSet_ = true;
+  bound_.fvfSet = true;
   return D3D_OK;
+}
+
+// The device's own resource behind given (null stays null); false for any other object.
+template <class Resource, class Interface>
+bool Device::Own(Interface* given, Resource** ours) const {
+  *ours = dynamic_cast<Resource*>(given);
+  return given == nullptr || (*ours != nullptr && (*ours)->Owner() == this);
+}
+
+HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+  Texture* ours = nullptr;
+  if (!Own(texture, &ours) || stage != 0) return D3DERR_INVALIDCALL;
+  if (ours == bound_.texture) return D3D_OK;
+  StateChanging();
+  Resend(DIRTY_TEXTURE);
+  Rebind(&bound_.texture, ours);
+  return D3D_OK;
+}
+
+// Flexible-vertex-format drawing reads stream 0 only.
+HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                                UINT stride) {
+  VertexBuffer* ours = nullptr;
+  if (!Own(buffer, &ours) || stream != 0) return D3DERR_INVALIDCALL;
+  if (ours == bound_.stream && offset == bound_.offset && stride == bound_.stride) return D3D_OK;
+  StateChanging();
+  Resend(DIRTY_STREAM);
+  Rebind(&bound_.stream, ours);
+  bound_.offset = offset;
+  bound_.stride = stride;
+  return D3D_OK;
+}
+
+void Device::ReleaseBindings() {
+  Rebind(&bound_.stream, static_cast<VertexBuffer*>(nullptr));
+  Rebind(&bound_.texture, static_cast<Texture*>(nullptr));
+}
+
+void Device::StateChanging() {
+  RunHeldBack();
+  log_.StateChanged();
+}
+
+void Device::FlushState() {
+  if (dirty_ == 0) return;
+  if ((dirty_ & DIRTY_RASTER) != 0) ApplyRasterState(state_, back_.hasDepth);
+  if ((dirty_ & DIRTY_STREAM) != 0) SpecifyVertexLayout();
+  if ((dirty_ & DIRTY_TEXTURE) != 0) {
+    const Texture* texture = bound_.texture;
+    glBindTexture(GL_TEXTURE_2D, texture != nullptr ? texture->Name() : bound_.whiteTexture);
+  }
+  UploadUniforms(state_, dirty_, program_.uniforms);
+  dirty_ = 0;
+}
+
+// The one vertex format: position, normal, diffuse, specular, (u, v).
+void Device::SpecifyVertexLayout() {
+  const auto stride = static_cast<GLsizei>(bound_.stride);
+  const auto at = [this](std::uintptr_t offset) {
+    return reinterpret_cast<const void*>(bound_.offset + offset);
+  };
+  glBindBuffer(GL_ARRAY_BUFFER, bound_.stream->Name());
+  for (GLuint attribute = 0; attribute < 5; ++attribute) glEnableVertexAttribArray(attribute);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, at(0));
+  glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, at(12));
+  // D3DCOLOR is 0xAARRGGBB, bytes B, G, R, A in memory: GL's BGRA ordering.
+  glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(24));
+  glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(28));
+  glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, stride, at(32));
 }
 
 }  // namespace d3d9gl

@@ -1,5 +1,6 @@
 // The window layer's second contract, for the device below the program: the
-// native window behind a handle, closing the layer, and a trap for X errors.
+// native window behind a handle, a wait for the next event, closing the layer,
+// and a trap for X errors.
 // Implemented on SDL2 by platform/win32 (tavenor_win32_sdl), which the device links.
 #pragma once
 
@@ -10,6 +11,11 @@ struct SDL_Window;
 // The SDL window of a live handle made by CreateWindowExA; null otherwise.
 // Windows are created with SDL_WINDOW_OPENGL, hidden and resizable.
 SDL_Window* SdlWindowFromHwnd(HWND window);
+
+// Blocks until a message or a native event (input, a window event) waits for
+// PeekMessageA, or until timeoutMs milliseconds have passed; takes nothing off
+// the queue. True when something waits. The device's present pacing waits here.
+bool WaitForWindowEvent(int timeoutMs);
 
 // Destroys every window still open without sending it anything, releases
 // the capture and forgets all classes and queued messages. main() calls it
