@@ -21,7 +21,7 @@
 
 namespace {
 
-// D3DX's code for a file it cannot make an image of [D3DXERR].
+// The code D3DX documents for a file it cannot make an image of.
 constexpr HRESULT D3DXERR_INVALIDDATA = MAKE_D3DHRESULT(2905);
 
 // Bounds on what is read and decoded, checked before any large allocation.
@@ -141,7 +141,7 @@ bool JpegHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
 bool ReadHeader(const std::vector<std::uint8_t>& bytes, ImageHeader* header, const char** why) {
   // GIF is left out on purpose: the texture loader of the API we follow does
   // not read it, and SDL_image's GIF decoder frees a wild pointer on some
-  // malformed files (found by the texture loader's fuzzer). BMP is left out
+  // malformed files. BMP is left out
   // too: the viewer's texture is a JPEG, and PNG covers lossless images.
   if (!PngHeader(bytes, header) && !JpegHeader(bytes, header)) {
     return Explain(why, "is not a readable JPEG or PNG image");
@@ -187,8 +187,8 @@ bool CopySurface(SDL_Surface* argb, const ImageHeader& header, Image* image) {
 }
 
 // Runs the decoder of the header's format alone. IMG_LoadTyped_RW would not do:
-// it sniffs the content again and may hand a damaged JPEG to another decoder
-// (the fuzzer reached the SVG one, which leaks, that way).
+// it sniffs the content again and may hand a damaged JPEG to another decoder,
+// such as the SVG one, which leaks.
 SDL_Surface* DecodeAs(const char* type, SDL_RWops* source) {
   return std::strcmp(type, "PNG") == 0 ? IMG_LoadPNG_RW(source) : IMG_LoadJPG_RW(source);
 }
@@ -366,7 +366,7 @@ HRESULT LoadTexture(IDirect3DDevice9* device, const std::string& path,
       caps.MaxTextureHeight == 0) {
     return Refuse(D3DERR_INVALIDCALL, path, "the device reports no texture size");
   }
-  // Power-of-two sides, then no larger than the device takes [D3DX_DEFAULT sizes].
+  // Power-of-two sides, as D3DX's default sizes are, then no larger than the device takes.
   const std::uint32_t width = std::min(PowerOfTwoAtLeast(image.width), caps.MaxTextureWidth);
   const std::uint32_t height = std::min(PowerOfTwoAtLeast(image.height), caps.MaxTextureHeight);
   if (width != image.width || height != image.height) image = Resample(image, width, height);
