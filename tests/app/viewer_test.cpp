@@ -81,26 +81,39 @@ TEST(WinMainTest, StartsDrawsFollowsTheMouseAndEndsWithZeroHavingReleasedEveryth
       present,
       clear,
       begin};
-  std::vector<Call> after;
-  double first = 0;
-  for (const GlyphStrip& strip : GlyphStripTable()) {
-    after.push_back({"DrawPrimitive", {5, first, strip.vertexCount - 2.0}});
-    first += strip.vertexCount;
-  }
-  after.insert(after.end(), {{"EndScene", {}},
-                             present,
-                             {"Release buffer", {}},
-                             {"Release texture", {}},
-                             {"Release device", {}},
-                             {"Release d3d", {}}});
+  const std::vector<Call> after{{"EndScene", {}},
+                                present,
+                                {"Release buffer", {}},
+                                {"Release texture", {}},
+                                {"Release device", {}},
+                                {"Release d3d", {}}};
   ASSERT_GT(log.size(), before.size() + after.size());
   EXPECT_THAT(std::vector(log.begin(), log.begin() + before.size()), Pointwise(Near(), before));
   EXPECT_THAT(std::vector(log.end() - after.size(), log.end()), Pointwise(Near(), after));
-  const std::vector state(log.begin() + before.size(), log.end() - after.size());
+  // The strips: every vertex once, in buffer order, each strip starting where the last ended.
+  // The R's stem (18 front points, again at the back, its wall walked round 22 points of its
+  // outline) and leg (8, 8, 12) come first, as triangle strips of n - 2 triangles.
+  const auto draws = std::ranges::find(log, Call{"EndScene", {}}) - GLYPH_STRIP_COUNT;
+  const std::vector<Call> first{{"DrawPrimitive", {5, 0, 16}},  {"DrawPrimitive", {5, 18, 16}},
+                                {"DrawPrimitive", {5, 36, 42}}, {"DrawPrimitive", {5, 80, 6}},
+                                {"DrawPrimitive", {5, 88, 6}},  {"DrawPrimitive", {5, 96, 22}}};
+  EXPECT_THAT(std::vector(draws, draws + 6), Pointwise(Near(), first));
+  double next = 0;
+  for (auto draw = draws; draw != draws + GLYPH_STRIP_COUNT; ++draw) {
+    EXPECT_EQ(draw->first, "DrawPrimitive");
+    EXPECT_EQ(draw->second[1], next);
+    next += draw->second[2] + 2;
+  }
+  EXPECT_EQ(next, GLYPH_VERTEX_COUNT);
+  const std::vector state(log.begin() + before.size(), draws);
   for (const Call& call : state)
     EXPECT_THAT(call.first, testing::MatchesRegex("Set.*|LightEnable"));
+  // 60 degrees high, aspect 2, near 1, far 100, depth onto Direct3D's 0..1: x and y scale
+  // cot 30 / 2 and cot 30, z by 100 / 99 less 100 / 99 (GL's -1..1 would make 101 / 99, -200 / 99).
+  const Call projection{"SetTransform", {3, std::sqrt(3) / 2, 0, 0, 0, 0, std::sqrt(3), 0, 0, 0, 0,
+                                         100 / 99., 1, 0, 0, -100 / 99., 0}};
   for (const Call& bound :
-       {WORLD, Call{"SetTexture", {0, 1}}, Call{"SetStreamSource", {0, 1, 0, 40}},
+       {WORLD, projection, Call{"SetTexture", {0, 1}}, Call{"SetStreamSource", {0, 1, 0, 40}},
         Call{"SetFVF", {0x1D2}}, Call{"LightEnable", {0, 1}}}) {
     EXPECT_TRUE(std::ranges::any_of(state, [&](const Call& call) {
       return testing::Value(std::tie(call, bound), Near());
