@@ -97,7 +97,7 @@ TEST(GlyphModel, TexturesFacesAndWallsFromTheirPositions) {
   } cases[] = {
       {"R stem, front, bottom left", {0.25f, 0.25f, 0}, {0, 0, -1}, 0.0625f, 0.0625f},
       {"R stem, back, top right", {0.75f, 4, 1}, {0, 0, 1}, 0.1875f, 1},
-      {"R stem, right wall, back", {0.75f, 0.75f, 1}, {1, 0, 0}, 0.1875f, 1},
+      {"R stem, right wall, back", {0.75f, 2.25f, 1}, {1, 0, 0}, 0.5625f, 1},
       {"R stem, bottom wall, front", {0.75f, 0.25f, 0}, {0, -1, 0}, 0.1875f, 0},
       {"R leg, slanted wall, back", {3.75f, 0.25f, 1}, {0.71f, 0.71f, 0}, 0.9375f, 1},
   };
