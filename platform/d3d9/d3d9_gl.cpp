@@ -22,30 +22,17 @@ struct LiveCounts {
 };
 LiveCounts g_live;
 
-// Checks the presentation parameters against what this layer offers.
-HRESULT CheckPresentParameters(const D3DPRESENT_PARAMETERS& p) {
-  if (!p.Windowed) return Fail(D3DERR_NOTAVAILABLE, "full-screen devices are not supported");
-  if (p.FullScreen_RefreshRateInHz != 0) {
-    return Fail(D3DERR_INVALIDCALL, "a windowed device takes no refresh rate");
-  }
-  if (p.MultiSampleType != D3DMULTISAMPLE_NONE) {
-    return Fail(D3DERR_NOTAVAILABLE, "multisampling is not supported");
-  }
-  if (p.BackBufferCount > 1) return Fail(D3DERR_NOTAVAILABLE, "only one back buffer is supported");
-  if (p.BackBufferFormat != D3DFMT_UNKNOWN && p.BackBufferFormat != D3DFMT_X8R8G8B8) {
-    return Fail(D3DERR_NOTAVAILABLE, "back buffer format not supported");
-  }
-  if (p.SwapEffect != D3DSWAPEFFECT_DISCARD) {
-    return Fail(D3DERR_INVALIDCALL, "only the discarding swap effect is supported");
-  }
-  if (p.EnableAutoDepthStencil && p.AutoDepthStencilFormat != D3DFMT_D16) {
-    return Fail(D3DERR_NOTAVAILABLE, "only a 16-bit depth buffer (D3DFMT_D16) is supported");
-  }
-  if (p.PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT &&
-      p.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
-    return Fail(D3DERR_INVALIDCALL, "presentation interval not supported");
-  }
-  return D3D_OK;
+// Whether the presentation parameters ask for what this layer offers: a windowed,
+// discarding, single-buffered X8R8G8B8 back buffer without multisampling, no
+// depth buffer or a 16-bit one, presented paced or unpaced.
+bool Offered(const D3DPRESENT_PARAMETERS& p) {
+  return p.Windowed && p.FullScreen_RefreshRateInHz == 0 &&
+         p.MultiSampleType == D3DMULTISAMPLE_NONE && p.BackBufferCount <= 1 &&
+         (p.BackBufferFormat == D3DFMT_UNKNOWN || p.BackBufferFormat == D3DFMT_X8R8G8B8) &&
+         p.SwapEffect == D3DSWAPEFFECT_DISCARD &&
+         (!p.EnableAutoDepthStencil || p.AutoDepthStencilFormat == D3DFMT_D16) &&
+         (p.PresentationInterval == D3DPRESENT_INTERVAL_DEFAULT ||
+          p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE);
 }
 
 }  // namespace
@@ -112,8 +99,9 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, 
   if (behavior != D3DCREATE_SOFTWARE_VERTEXPROCESSING) {
     return Fail(D3DERR_INVALIDCALL, "only software vertex processing is offered");
   }
-  const HRESULT checked = CheckPresentParameters(*params);
-  if (FAILED(checked)) return checked;
+  if (!Offered(*params)) {
+    return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: presentation parameters not offered");
+  }
   HWND window = params->hDeviceWindow != nullptr ? params->hDeviceWindow : focusWindow;
   if (window == nullptr) return Fail(D3DERR_INVALIDCALL, "no window to present to");
   Device* made = nullptr;

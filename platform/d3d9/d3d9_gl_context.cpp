@@ -83,7 +83,7 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
   if (FAILED(result)) return result;
   // Known before any window is shown: a context that cannot build the program
   // cannot draw at all.
-  program_ = BuildProgram(back_.width, back_.height, clipSpace_, back_.roundDepth);
+  program_ = BuildProgram(back_.width, back_.height, back_.roundDepth);
   if (program_.name == 0) return D3DERR_NOTAVAILABLE;
   bound_.vertexArray = CreateGl(glGenVertexArrays);
   const std::uint32_t white = 0xFFFFFFFFu;
@@ -123,11 +123,11 @@ HRESULT Device::CreateContext() {
   if (!epoxy_is_desktop_gl() || epoxy_gl_version() < 33) {
     return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the OpenGL context is older than 3.3");
   }
-  // Direct3D's window origin and depth range, where GL 4.5 or ARB_clip_control offers them.
-  if (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control")) {
-    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
-    clipSpace_ = ClipSpace::UPPER_LEFT_ZERO_TO_ONE;
+  // Direct3D's window origin and depth range, which every GL 4.5 driver and most 3.3 ones offer.
+  if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_ARB_clip_control")) {
+    return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the OpenGL context has no clip control");
   }
+  glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
   return D3D_OK;
 }
 
@@ -177,7 +177,7 @@ void Device::ApplyInitialGlState() {
   // Direct3D's front faces wind clockwise on screen. The shader's turn of y
   // under clip control mirrors every triangle, and GL's facing test does not
   // mirror it back: then they are GL's counter-clockwise ones.
-  glFrontFace(clipSpace_ == ClipSpace::UPPER_LEFT_ZERO_TO_ONE ? GL_CCW : GL_CW);
+  glFrontFace(GL_CCW);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glBindVertexArray(bound_.vertexArray);

@@ -150,7 +150,6 @@ class Device final : public IDirect3DDevice9 {
   ShownPicture shown_;
   std::optional<PresentPacer> pacer_;  // none for an unpaced (IMMEDIATE) device
   Bindings bound_;
-  ClipSpace clipSpace_ = ClipSpace::GL_DEFAULT;
   ShaderProgram program_;
   FixedState state_;
   unsigned dirty_ = DIRTY_ALL;

@@ -75,7 +75,10 @@ void main() {
   vec4 clip = uProjection * eye;
   // Direct3D's pixel centres lie on integers, GL's on halves: half a pixel right and down.
   clip.xy += vec2(uPixelOffset.x, -uPixelOffset.y) * clip.w;
-  CLIP_SPACE
+  // Under clip control GL's window origin is Direct3D's top left, which would show the picture
+  // upside down in GL's bottom-up window rows: turning y over puts it upright again and keeps
+  // Direct3D's view of which edges are the top ones.
+  clip.y = -clip.y;
   gl_Position = clip;
   vTexCoord = inTexCoord;
   vec3 normal = uNormalMatrix * inNormal;
@@ -125,15 +128,6 @@ void main() {
   ROUND_DEPTH
 }
 )";
-
-// With clip control GL's window origin is Direct3D's top left, which would
-// show the picture upside down in GL's bottom-up window rows: turning y over
-// puts it upright again and keeps Direct3D's view of which edges are the top
-// ones. Without it, Direct3D's 0..1 depth is mapped onto GL's -1..1.
-std::string ClipSpaceCode(ClipSpace clip) {
-  if (clip == ClipSpace::UPPER_LEFT_ZERO_TO_ONE) return "#define CLIP_SPACE clip.y = -clip.y;\n";
-  return "#define CLIP_SPACE clip.z = 2.0 * clip.z - clip.w;\n";
-}
 
 // A deeper depth buffer orders fragments as a 16-bit one does when every depth
 // is first rounded to one of its 65536 steps.
@@ -255,10 +249,9 @@ void UploadLighting(const FixedState& state, const ProgramUniforms& u) {
 
 }  // namespace
 
-ShaderProgram BuildProgram(UINT width, UINT height, ClipSpace clip, bool roundDepthTo16) {
+ShaderProgram BuildProgram(UINT width, UINT height, bool roundDepthTo16) {
   ShaderProgram built;
-  GLuint vertex = CompileShader(GL_VERTEX_SHADER, ClipSpaceCode(clip), VERTEX_SHADER,
-                                "vertex shader compilation");
+  GLuint vertex = CompileShader(GL_VERTEX_SHADER, "", VERTEX_SHADER, "vertex shader compilation");
   GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, RoundDepthCode(roundDepthTo16),
                                   FRAGMENT_SHADER, "fragment shader compilation");
   if (vertex != 0 && fragment != 0) built.name = LinkProgram(vertex, fragment);

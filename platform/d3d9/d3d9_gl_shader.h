@@ -21,15 +21,11 @@ struct ShaderProgram {
   ProgramUniforms uniforms;
 };
 
-// How pixel centres and depth reach GL: with ARB_clip_control the device
-// gives GL Direct3D's upper-left origin and 0..1 depth, and the shader only
-// turns the picture upright; without it the shader maps depth itself.
-enum class ClipSpace { UPPER_LEFT_ZERO_TO_ONE, GL_DEFAULT };
-
-// Builds and binds the program for a width x height back buffer; with
-// roundDepthTo16 it rounds depth as a 16-bit buffer would. On failure name is
-// 0 and the reason, with the info log's first line, is recorded.
-ShaderProgram BuildProgram(UINT width, UINT height, ClipSpace clip, bool roundDepthTo16);
+// Builds and binds the program for a width x height back buffer under clip
+// control (Direct3D's upper-left origin and 0..1 depth); with roundDepthTo16 it
+// rounds depth as a 16-bit buffer would. On failure name is 0 and the reason,
+// with the info log's first line, is recorded.
+ShaderProgram BuildProgram(UINT width, UINT height, bool roundDepthTo16);
 
 // Sends each dirty group of state to the bound program's uniforms.
 void UploadUniforms(const FixedState& state, unsigned dirty, const ProgramUniforms& uniforms);
