@@ -1,30 +1,29 @@
 """Whole-program benchmarks of the real viewer against its yardstick (tavenor_yardstick: the same
-picture from a hand-written SDL2 + OpenGL program): the two pictures compared, start-up time, the
-unpaced frame rate, CPU use idle and during a drag, and peak memory.
+picture from a hand-written SDL2 + OpenGL program that never waits on a clock): start-up, the
+unpaced frame rate, idle CPU, input-to-picture latency with CPU during a left drag, peak memory,
+and the long memory soak.
 
-Each prints one line with its figures and, where there is one, its target and verdict. Rounds of
-the programs compared are interleaved, each going first in turn. Given an older build (--older),
-framerate and idle also print that build's figures from the same rounds beside this build's.
-Runs inside a private X server with a window manager (bench/program/run-all starts one); programs
-are started from a throw-away directory with leopard.jpg in its parent, as from a build directory.
-Not run by the tests.
+Each prints its figures and, where there is one, its target and a PASS or MISS verdict. Given an
+older build (--older), framerate, idle and latency measure it in the same run and print it beside.
+Runs inside a private X server with a window manager (bench/program/run-all, scripts/soak start
+one); programs run in the repository root, where they find leopard.jpg. Not run by the tests.
 Usage: program_bench.py --build build --root . [--older old-build]
-       picture|startup|framerate|idle|drag|memory
+       startup|framerate|idle|latency|memory|soak [--seconds S --warmup S]
 """
 
 import argparse
-import math
 import os
-import re
 import statistics
 import struct
+import subprocess
 import sys
+import tempfile
 import time
 
-from viewer import Layout, Viewer, harness
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tests/e2e"))
+import harness  # noqa: E402
 
 YARDSTICK_TITLE = "Tavenor yardstick"
-PICTURE_TOLERANCE = 3  # of 255, in any channel
 STARTUP_RUNS = 10
 STARTUP_TARGET_RATIO = 1.10
 FRAME_RATE_ROUNDS = 5
@@ -32,11 +31,23 @@ FRAME_RATE_TARGET_RATIO = 0.95
 IDLE_ROUNDS = 3
 IDLE_WINDOW_S = 5.0
 IDLE_TARGET_PERCENT = 1.0
-DRAG_MOVES = 250
-DRAG_MOVES_PER_S = 50.0
-DRAG_RADIUS = 80
-MEMORY_FRAMES = 100  # the yardstick's frames, each in a new pose, before its peak is read
+LATENCY_ROUNDS = 3
+PACED_RATE = 60  # presents/s the device paces to where the display reports no rate, as Xvfb
+SINGLE_MEDIAN_MARGIN_MS = 1.0  # over the yardstick's
+SINGLE_P90_MARGIN_MS = 2.0
+STREAM_AGE_TARGET_MS = 5.5
+DRAG_CPU_MARGIN = 1.0  # points of one core over the older build's
 MEMORY_TARGET_EXTRA_MIB = 4.0
+SOAK_GROWTH_LIMIT_KIB = 1024
+# Soak drags, each undone by the next so that the word stays in view: (button, from, to).
+SOAK_DRAGS = [
+    (1, (300, 150), (380, 170)),
+    (1, (380, 170), (300, 150)),
+    (3, (250, 120), (290, 100)),
+    (3, (290, 100), (250, 120)),
+    (2, (300, 150), (300, 120)),
+    (2, (300, 120), (300, 150)),
+]
 
 
 class Build:
@@ -48,6 +59,33 @@ class Build:
         self.frame_rate = os.path.join(directory, "bench/program/tavenor_frame_rate")
         self.yardstick = os.path.join(directory, "bench/program/tavenor_yardstick")
         self.probe = os.path.join(directory, "bench/program/libtavenor_swap_probe.so")
+        self.latency = os.path.join(directory, "bench/program/tavenor_latency")
+
+
+class Program(harness.Program):
+    """A run of command (program, *arguments) in the repository root, its CPU and memory read from
+    /proc."""
+
+    def __init__(self, args, command, env=None):
+        super().__init__(command[0], args.root, env=env, arguments=command[1:])
+
+    def wait_exit(self, timeout):
+        """The exit status, or None while it still runs after timeout seconds."""
+        try:
+            return self.wait(timeout=max(timeout, 0.0))
+        except subprocess.TimeoutExpired:
+            return None
+
+    def cpu_seconds(self):
+        """User plus system CPU time so far."""
+        with open(f"/proc/{self.pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def memory_kib(self, field="VmHWM"):
+        """A figure of /proc/<pid>/status in KiB (VmHWM: peak resident, VmRSS: resident)."""
+        with open(f"/proc/{self.pid}/status") as status:
+            return int(next(line for line in status if line.startswith(field + ":")).split()[1])
 
 
 def verdict(met):
@@ -71,101 +109,60 @@ def interleaved(rounds, programs, measure):
     return figures
 
 
-def start(args, program, arguments=(), env=None):
-    """Starts program in a fresh layout's app/ directory with the texture in the parent; returns
-    it with the layout, which the caller removes."""
-    layout = Layout()
-    layout.put_texture(args.root)
-    return Viewer(program, layout.app, env=env, arguments=arguments), layout
+def builds(args):
+    """This build and, when given, the older one, with their names."""
+    return [("this build", args.build)] + ([("older build", args.older)] if args.older else [])
 
 
-def run_to_end(args, program, arguments=(), timeout=120.0):
-    """Runs program to its end as start() starts it; its stdout, or an error naming its stderr."""
-    run, layout = start(args, program, arguments)
-    try:
-        if run.wait_exit(timeout) != 0:
-            raise RuntimeError(f"{program} failed: {run.stderr_text()!r}")
-        return run.stdout_text()
-    finally:
-        run.stop()
-        layout.remove()
+# ---- presents and CPU ---------------------------------------------------------------------------
 
 
-# ---- picture -----------------------------------------------------------------------------------
+class Counted:
+    """command run with the probe counting its presents in a temporary file; a context."""
+
+    def __init__(self, args, command):
+        self.folder = tempfile.TemporaryDirectory(prefix="tavenor-bench-")
+        self.counter = os.path.join(self.folder.name, "presents")
+        env = {"LD_PRELOAD": args.build.probe, "TAVENOR_PROBE_COUNTER": self.counter}
+        self.program = Program(args, command, env)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.program.stop()
+        self.folder.cleanup()
+
+    def counts(self):
+        """(presents so far, CLOCK_MONOTONIC ns at the end of the first); zeros before it."""
+        try:
+            with open(self.counter, "rb") as counter:
+                return struct.unpack("<qq", counter.read(16))
+        except (FileNotFoundError, struct.error):
+            return 0, 0
+
+    def sample(self):
+        """(time, CPU seconds, presents so far)."""
+        return time.monotonic(), self.program.cpu_seconds(), self.counts()[0]
+
+    @staticmethod
+    def rates(before, after):
+        """(% of one core, presents/s) between two samples."""
+        seconds = after[0] - before[0]
+        return 100 * (after[1] - before[1]) / seconds, (after[2] - before[2]) / seconds
 
 
-def first_picture(args, program, arguments, title):
-    """The first settled picture of program's window titled title."""
-    run, layout = start(args, program, arguments)
-    try:
-        return harness.settled_screenshot(run.wait_window(title), timeout=20.0)
-    finally:
-        run.stop()
-        layout.remove()
-
-
-def write_ppm(path, image, pixels=None):
-    with open(path, "wb") as out:
-        out.write(b"P6 %d %d 255\n" % (image.width, image.height) + (pixels or image.pixels))
-
-
-def bench_picture(args):
-    """The viewer's first picture against the yardstick's, screenshot in the same X server: how
-    many pixels differ by more than PICTURE_TOLERANCE in any channel, and the largest
-    difference. With --save, writes both pictures and the differing pixels (black) there."""
-    viewer = first_picture(args, args.build.viewer, (), harness.VIEWER_TITLE)
-    yardstick = first_picture(args, args.build.yardstick, ("show",), YARDSTICK_TITLE)
-    if (viewer.width, viewer.height) != (yardstick.width, yardstick.height):
-        sys.exit(f"picture sizes differ: {viewer[:2]} against {yardstick[:2]}")
-    differences = [abs(a - b) for a, b in zip(viewer.pixels, yardstick.pixels)]
-    pixel_differences = [max(differences[i : i + 3]) for i in range(0, len(differences), 3)]
-    differing = sum(d > PICTURE_TOLERANCE for d in pixel_differences)
-    print(
-        f"picture (viewer's first against the yardstick's, {len(pixel_differences)} pixels): "
-        f"{differing} differ by more than {PICTURE_TOLERANCE}/255 in a channel, "
-        f"largest difference {max(pixel_differences)}/255"
-    )
-    if args.save:
-        os.makedirs(args.save, exist_ok=True)
-        write_ppm(os.path.join(args.save, "viewer.ppm"), viewer)
-        write_ppm(os.path.join(args.save, "yardstick.ppm"), yardstick)
-        marks = bytes(0 if d > PICTURE_TOLERANCE else 255 for d in pixel_differences for _ in "rgb")
-        write_ppm(os.path.join(args.save, "differing.ppm"), viewer, marks)
-
-
-# ---- start-up ----------------------------------------------------------------------------------
-
-
-def read_probe(path):
-    """The probe's report as {name: [int values]}."""
-    values = {}
-    with open(path) as report:
-        for line in report:
-            name, *numbers = line.split()
-            values[name] = [int(n) for n in numbers]
-    return values
+# ---- start-up -----------------------------------------------------------------------------------
 
 
 def startup_once(args, command):
-    """Milliseconds from just before exec of command (program, *arguments) to the end of its
-    first present, via the probe."""
-    layout = Layout()
-    out = os.path.join(layout.top, "probe.txt")
-    layout.put_texture(args.root)
-    env = {
-        "LD_PRELOAD": args.build.probe,
-        "TAVENOR_PROBE_OUT": out,
-        "TAVENOR_PROBE_EXIT": "1",
-        "TAVENOR_PROBE_START_NS": str(time.monotonic_ns()),
-    }
-    run = Viewer(command[0], layout.app, env=env, arguments=command[1:])
-    try:
-        if run.wait_exit(20.0) is None or not os.path.exists(out):
-            raise RuntimeError(f"no frame was presented; stderr: {run.stderr_text()!r}")
-        return read_probe(out)["first_frame_ns"][0] / 1e6
-    finally:
-        run.stop()
-        layout.remove()
+    """Milliseconds from just before exec of command to the end of its first present."""
+    began, deadline = time.monotonic_ns(), time.monotonic() + 20.0
+    with Counted(args, command) as run:
+        while not (first := run.counts()[1]):
+            if run.program.wait_exit(0.005) is not None or time.monotonic() > deadline:
+                raise RuntimeError(f"no frame was presented; stderr: {run.program.stderr_text()!r}")
+        return (first - began) / 1e6
 
 
 def bench_startup(args):
@@ -183,212 +180,286 @@ def bench_startup(args):
     )
 
 
-# ---- frame rate --------------------------------------------------------------------------------
+# ---- frame rate ---------------------------------------------------------------------------------
 
 
 def frame_rate_once(args, command):
-    """Frames per second printed by one round of command: the first figure before "frames/s"
-    (builds before the yardstick printed a clear + present rate after it)."""
-    text = run_to_end(args, command[0], command[1:])
-    found = re.search(r"([0-9.]+) frames/s", text)
-    if not found:
-        raise RuntimeError(f"{command[0]} printed no frame rate: {text!r}")
-    return float(found[1])
+    """Frames per second printed by one round of command: the figure before "frames/s"."""
+    done = subprocess.run(command, cwd=args.root, capture_output=True, text=True, timeout=120)
+    words = done.stdout.split()
+    if done.returncode != 0 or "frames/s" not in words:
+        raise RuntimeError(f"{command[0]} printed no frame rate: {done.stderr!r}")
+    return float(words[words.index("frames/s") - 1])
 
 
 def bench_framerate(args):
     """Unpaced frame rate: the viewer's scene through the real device (tavenor_frame_rate)
     against the yardstick's rate mode, medians of FRAME_RATE_ROUNDS interleaved rounds; with
     --older, that build's tavenor_frame_rate takes its turn in the same rounds."""
-    viewer = (args.build.frame_rate, args.root)
+    viewers = [(build.frame_rate, args.root) for _, build in builds(args)]
     yardstick = (args.build.yardstick, "rate")
-    programs = [viewer, yardstick] + ([(args.older.frame_rate, args.root)] if args.older else [])
+    programs = viewers + [yardstick]
     rates = interleaved(FRAME_RATE_ROUNDS, programs, lambda c: frame_rate_once(args, c))
-    medians = {program: statistics.median(rates[program]) for program in programs}
-    ratio = medians[viewer] / medians[yardstick]
+    median = {program: statistics.median(figures) for program, figures in rates.items()}
+    viewer, ratio = viewers[0], median[viewers[0]] / median[yardstick]
     print(
         f"frame rate (unpaced, medians of {FRAME_RATE_ROUNDS} interleaved rounds): "
-        f"viewer {medians[viewer]:.0f} frames/s, yardstick {medians[yardstick]:.0f} frames/s, "
+        f"viewer {median[viewer]:.0f} frames/s, yardstick {median[yardstick]:.0f} frames/s, "
         f"ratio {100 * ratio:.0f} % (target >= {100 * FRAME_RATE_TARGET_RATIO:.0f} %) "
         f"{verdict(ratio >= FRAME_RATE_TARGET_RATIO)} "
         f"(viewer {spread(rates[viewer], 'frames/s')}; "
         f"yardstick {spread(rates[yardstick], 'frames/s')})"
     )
     if args.older:
-        older = programs[2]
+        older = viewers[1]
         print(
-            f"frame rate of the builds (unpaced, same rounds): this build {medians[viewer]:.0f} "
-            f"frames/s, older build {medians[older]:.0f} frames/s, "
-            f"this/older {medians[viewer] / medians[older]:.2f} "
+            f"frame rate of the builds (unpaced, same rounds): this build {median[viewer]:.0f} "
+            f"frames/s, older build {median[older]:.0f} frames/s, "
+            f"this/older {median[viewer] / median[older]:.2f} "
             f"(this {spread(rates[viewer], 'frames/s')}; older {spread(rates[older], 'frames/s')})"
         )
 
 
-# ---- CPU ---------------------------------------------------------------------------------------
-
-
-def read_counter(path):
-    """The number of presents the probe has counted so far."""
-    with open(path, "rb") as counter:
-        return struct.unpack("<q", counter.read(8))[0]
-
-
-def cpu_during(program, counter, action):
-    """Runs action and returns its seconds, the program's CPU use meanwhile as % of one core, and
-    its presents per second (counted by the probe)."""
-    presents0 = read_counter(counter)
-    cpu0, t0 = program.cpu_seconds(), time.monotonic()
-    action()
-    cpu1, t1 = program.cpu_seconds(), time.monotonic()
-    seconds = t1 - t0
-    return seconds, 100.0 * (cpu1 - cpu0) / seconds, (read_counter(counter) - presents0) / seconds
-
-
-def start_counted(args, viewer):
-    """The viewer started with the probe counting its presents; (program, layout, counter)."""
-    layout = Layout()
-    layout.put_texture(args.root)
-    counter = os.path.join(layout.top, "presents")
-    env = {"LD_PRELOAD": args.build.probe, "TAVENOR_PROBE_COUNTER": counter}
-    return Viewer(viewer, layout.app, env=env), layout, counter
+# ---- idle ---------------------------------------------------------------------------------------
 
 
 def idle_once(args, viewer):
     """(% of one core, presents/s) of viewer over IDLE_WINDOW_S with no input."""
-    program, layout, counter = start_counted(args, viewer)
-    try:
-        program.wait_window()
+    with Counted(args, (viewer,)) as run:
+        run.program.wait_window()
         time.sleep(1.0)  # let start-up work and the first frames pass
-        _, percent, presents = cpu_during(program, counter, lambda: time.sleep(IDLE_WINDOW_S))
-        return percent, presents
-    finally:
-        program.stop()
-        layout.remove()
+        before = run.sample()
+        time.sleep(IDLE_WINDOW_S)
+        return Counted.rates(before, run.sample())
 
 
 def bench_idle(args):
-    """Idle: CPU time of the paced viewer over IDLE_WINDOW_S with no input, as % of one core, and
-    its presents in that time; medians of IDLE_ROUNDS runs, interleaved with the older build's
-    when given."""
-    viewers = [args.build.viewer] + ([args.older.viewer] if args.older else [])
+    """Idle: CPU time of the viewer over IDLE_WINDOW_S with no input, as % of one core, and its
+    presents in that time; medians of IDLE_ROUNDS runs, interleaved with the older build's when
+    given."""
+    viewers = [build.viewer for _, build in builds(args)]
     runs = interleaved(IDLE_ROUNDS, viewers, lambda v: idle_once(args, v))
-    percent = {v: statistics.median(p for p, _ in runs[v]) for v in viewers}
-    presents = {v: statistics.median(r for _, r in runs[v]) for v in viewers}
-    viewer = args.build.viewer
+    percent = [statistics.median(p for p, _ in runs[v]) for v in viewers]
+    presents = [statistics.median(r for _, r in runs[v]) for v in viewers]
     print(
         f"idle CPU (no input, {IDLE_WINDOW_S:.0f} s, median of {IDLE_ROUNDS} runs): "
-        f"{percent[viewer]:.2f} % of one core, {presents[viewer]:.1f} presents/s "
-        f"(target <= {IDLE_TARGET_PERCENT:.0f} %) {verdict(percent[viewer] <= IDLE_TARGET_PERCENT)}"
+        f"{percent[0]:.2f} % of one core, {presents[0]:.1f} presents/s "
+        f"(target <= {IDLE_TARGET_PERCENT:.0f} %, 0 presents/s) "
+        f"{verdict(percent[0] <= IDLE_TARGET_PERCENT and presents[0] == 0)}"
     )
     if args.older:
-        older = args.older.viewer
         print(
-            f"idle CPU of the builds (same runs): this build {percent[viewer]:.2f} %, "
-            f"{presents[viewer]:.1f} presents/s; older build {percent[older]:.2f} %, "
-            f"{presents[older]:.1f} presents/s"
+            f"idle CPU of the builds (same runs): this build {percent[0]:.2f} %, "
+            f"{presents[0]:.1f} presents/s; older build {percent[1]:.2f} %, "
+            f"{presents[1]:.1f} presents/s"
         )
 
 
-def drag_moves(window):
-    """xdotool arguments for a left drag: press at the centre, then DRAG_MOVES moves round a
-    circle about it, DRAG_MOVES_PER_S a second, and release."""
-    centre = (300, 150)
-    args = ["mousemove", "--window", window.wid, *centre, "mousedown", 1]
-    for i in range(1, DRAG_MOVES + 1):
-        angle = 2 * math.pi * i / 100
-        x = round(centre[0] + DRAG_RADIUS * math.cos(angle))
-        y = round(centre[1] + DRAG_RADIUS / 2 * math.sin(angle))
-        args += ["sleep", 1 / DRAG_MOVES_PER_S, "mousemove", "--window", window.wid, x, y]
-    return args + ["mouseup", 1]
+# ---- latency ------------------------------------------------------------------------------------
 
 
-def yardstick_paced(args, frames, rate):
-    """{name: figure} of the yardstick's paced mode: frames, seconds, cpu_seconds, vmhwm_kib."""
-    words = run_to_end(args, args.build.yardstick, ("paced", str(frames), str(rate))).split()
-    return {name: float(value) for name, value in zip(words[::2], words[1::2])}
-
-
-def bench_drag(args):
-    """Drag: CPU time of the viewer while xdotool drags with the left button, as % of one core,
-    over DRAG_MOVES moves at about DRAG_MOVES_PER_S a second, and its presents in that time;
-    beside it the yardstick's CPU for DRAG_MOVES frames at DRAG_MOVES_PER_S, each in a new pose."""
-    program, layout, counter = start_counted(args, args.build.viewer)
-    try:
-        window = program.wait_window()
+def latency_once(args, command, title):
+    """tavenor_latency's figures for command's window ({name: [values]}: "single" and "ages" in
+    ms, "unknown"), with "cpu" (% of one core), "presents" and "seconds" over its stream."""
+    with Counted(args, command) as run:
+        window = run.program.wait_window(title)
         harness.settled_screenshot(window, timeout=20.0)
-        seconds, percent, presents = cpu_during(
-            program, counter, lambda: harness.run_tool("xdotool", *drag_moves(window))
-        )
-    finally:
-        program.stop()
-        layout.remove()
-    paced = yardstick_paced(args, DRAG_MOVES, DRAG_MOVES_PER_S)
-    yardstick = 100.0 * paced["cpu_seconds"] / paced["seconds"]
+        figures = {}
+        tool = [args.build.latency, str(window.wid)]
+        with subprocess.Popen(tool, stdout=subprocess.PIPE, text=True) as latency:
+            for line in latency.stdout:
+                name, *values = line.split()
+                if name == "stream-begin":
+                    begin = run.sample()
+                elif name == "stream-end":
+                    end = run.sample()
+                    figures["cpu"] = [Counted.rates(begin, end)[0]]
+                    figures["presents"] = [end[2] - begin[2]]
+                    figures["seconds"] = [end[0] - begin[0]]
+                else:
+                    figures[name] = [float(value) for value in values]
+        if latency.returncode != 0:
+            raise RuntimeError(f"tavenor_latency failed against {command[0]}")
+        return figures
+
+
+def pooled(rounds):
+    """The rounds' figures, each name's values from every round in one list."""
+    return {name: sum((figures[name] for figures in rounds), []) for name in rounds[0]}
+
+
+def p90(values):
+    return statistics.quantiles(values, n=10)[-1]
+
+
+def highest_presents_rate(figures):
+    return max(p / s for p, s in zip(figures["presents"], figures["seconds"]))
+
+
+def latency_figures(name, figures):
+    """One line of a program's figures."""
+    single, ages = figures["single"], figures["ages"]
+    shown = (len(ages) + sum(figures["unknown"])) / sum(figures["seconds"])
     print(
-        f"drag CPU (left drag, {DRAG_MOVES} moves in {seconds:.1f} s, "
-        f"{DRAG_MOVES / seconds:.0f} moves/s): viewer {percent:.1f} % of one core, "
-        f"{presents:.1f} presents/s; yardstick, {DRAG_MOVES} frames at {DRAG_MOVES_PER_S:.0f}/s: "
-        f"{yardstick:.1f} % of one core; viewer/yardstick {percent / yardstick:.1f}"
+        f"latency, {name}: single moves median {statistics.median(single):.1f}, "
+        f"p90 {p90(single):.1f}, max {max(single):.1f} ms; 125 Hz stream: up to "
+        f"{highest_presents_rate(figures):.1f} presents/s, {shown:.1f} pictures/s, newest input "
+        f"shown median {statistics.median(ages):.1f}, p90 {p90(ages):.1f} ms old "
+        f"({sum(figures['unknown']):.0f} pictures of no position), "
+        f"{statistics.median(figures['cpu']):.1f} % of one core"
     )
 
 
-# ---- memory ------------------------------------------------------------------------------------
+def bench_latency(args):
+    """Input-to-picture latency (tavenor_latency) of the viewer, the older build's when given, and
+    the yardstick's follow mode, the floor, in LATENCY_ROUNDS interleaved rounds: single moves,
+    then a 125 Hz stream of moves during which CPU and presents are counted. The stream is the
+    drag whose CPU is compared."""
+    programs = [(name, (build.viewer,), harness.VIEWER_TITLE) for name, build in builds(args)]
+    programs.append(("yardstick", (args.build.yardstick, "follow"), YARDSTICK_TITLE))
+    rounds = interleaved(LATENCY_ROUNDS, programs, lambda p: latency_once(args, *p[1:]))
+    figures = {program[0]: pooled(rounds[program]) for program in programs}
+    for name in figures:
+        latency_figures(name, figures[name])
+    viewer, floor = figures["this build"], figures["yardstick"]
+    median, spike = statistics.median(viewer["single"]), p90(viewer["single"])
+    median_target = statistics.median(floor["single"]) + SINGLE_MEDIAN_MARGIN_MS
+    p90_target = p90(floor["single"]) + SINGLE_P90_MARGIN_MS
+    print(
+        f"latency, single moves: viewer median {median:.1f} ms (target <= {median_target:.1f}, the "
+        f"yardstick's + {SINGLE_MEDIAN_MARGIN_MS:.0f}), p90 {spike:.1f} ms (target <= "
+        f"{p90_target:.1f}, the yardstick's + {SINGLE_P90_MARGIN_MS:.0f}) "
+        f"{verdict(median <= median_target and spike <= p90_target)}"
+    )
+    # One present more than the pacing allows is a stream's ends cutting a period.
+    paced = all(p <= PACED_RATE * s + 1 for p, s in zip(viewer["presents"], viewer["seconds"]))
+    print(
+        f"latency, 125 Hz stream: viewer up to {highest_presents_rate(viewer):.1f} presents/s "
+        f"(target <= {PACED_RATE}, the device's pacing) {verdict(paced)}"
+    )
+    age = statistics.median(viewer["ages"])
+    print(
+        f"latency, 125 Hz stream: newest input shown median {age:.1f} ms old "
+        f"(target <= {STREAM_AGE_TARGET_MS}) {verdict(age <= STREAM_AGE_TARGET_MS)}"
+    )
+    cpu = statistics.median(viewer["cpu"])
+    line = f"drag CPU (the streams' left drags, median): viewer {cpu:.1f} % of one core"
+    if args.older:
+        older = statistics.median(figures["older build"]["cpu"])
+        line += (
+            f", older build {older:.1f} % (target <= older + {DRAG_CPU_MARGIN:.0f}) "
+            f"{verdict(cpu <= older + DRAG_CPU_MARGIN)}"
+        )
+    print(f"{line}; yardstick {statistics.median(floor['cpu']):.1f} %")
 
 
-def viewer_peak_kib(args):
-    """The viewer's peak resident memory (VmHWM) after start-up and a left, a right and a middle
+# ---- memory -------------------------------------------------------------------------------------
+
+
+def peak_kib(args, command, title):
+    """Peak resident memory (VmHWM) of command after start-up and a left, a right and a middle
     drag."""
-    program, layout = start(args, args.build.viewer)
+    run = Program(args, command)
     try:
-        window = program.wait_window()
+        window = run.wait_window(title)
         harness.settled_screenshot(window, timeout=20.0)
         window.drag(1, (300, 150), (420, 190), steps=30)
         window.drag(3, (300, 150), (360, 120), steps=30)
         window.drag(2, (300, 150), (300, 120), steps=30)
         harness.settled_screenshot(window)
-        return program.memory_kb("VmHWM")
+        return run.memory_kib("VmHWM")
     finally:
-        program.stop()
-        layout.remove()
+        run.stop()
 
 
 def bench_memory(args):
-    """Peak resident memory (VmHWM) of the viewer after start-up and drags against the
-    yardstick's after MEMORY_FRAMES frames in changing poses."""
-    viewer = viewer_peak_kib(args) / 1024
-    yardstick = yardstick_paced(args, MEMORY_FRAMES, DRAG_MOVES_PER_S)["vmhwm_kib"] / 1024
+    """Peak resident memory (VmHWM) of the viewer against the yardstick's follow mode, after the
+    same drags."""
+    viewer = peak_kib(args, (args.build.viewer,), harness.VIEWER_TITLE) / 1024
+    follow = (args.build.yardstick, "follow")
+    yardstick = peak_kib(args, follow, YARDSTICK_TITLE) / 1024
     extra = viewer - yardstick
     print(
-        f"peak resident memory (VmHWM): viewer {viewer:.1f} MiB after start and drags, "
-        f"yardstick {yardstick:.1f} MiB after {MEMORY_FRAMES} frames, "
-        f"difference {extra:+.1f} MiB (target <= +{MEMORY_TARGET_EXTRA_MIB:.0f} MiB) "
+        f"peak resident memory (VmHWM, after start and drags): viewer {viewer:.1f} MiB, "
+        f"yardstick {yardstick:.1f} MiB, difference {extra:+.1f} MiB "
+        f"(target <= +{MEMORY_TARGET_EXTRA_MIB:.0f} MiB) "
         f"{verdict(extra <= MEMORY_TARGET_EXTRA_MIB)}"
     )
+
+
+# ---- soak ---------------------------------------------------------------------------------------
+
+
+def soak_samples(args, run, window):
+    """(seconds, VmRSS, VmHWM) every half second for args.seconds, a soak drag each second, the
+    memory printed each minute; None if the viewer ends meanwhile."""
+    samples, drags = [], 0
+    began = next_drag = next_report = time.monotonic()
+    while (now := time.monotonic()) - began < args.seconds:
+        if run.wait_exit(0) is not None:
+            print(f"the viewer ended during the soak: {run.stderr_text()!r}")
+            return None
+        samples.append((now - began, run.memory_kib("VmRSS"), run.memory_kib("VmHWM")))
+        if now >= next_report:
+            print(f"{samples[-1][0]:6.0f} s  resident {samples[-1][1]} KiB  peak "
+                  f"{samples[-1][2]} KiB", flush=True)
+            next_report += 60
+        if now >= next_drag:
+            window.drag(*SOAK_DRAGS[drags % len(SOAK_DRAGS)], steps=6)
+            drags += 1
+            next_drag += 1.0
+        time.sleep(0.5)
+    return samples
+
+
+def bench_soak(args):
+    """Soak: continuous drawing under a drag a second; after the warm-up, peak resident memory may
+    rise by at most SOAK_GROWTH_LIMIT_KIB, and the viewer must close with status 0."""
+    run = Program(args, (args.build.viewer,))
+    try:
+        window = run.wait_window()
+        samples = soak_samples(args, run, window)
+        if samples is None:
+            return False
+        harness.run_tool("wmctrl", "-i", "-c", hex(window.wid))
+        status = run.wait_exit(5.0)
+    finally:
+        run.stop()
+    warm = max(hwm for t, _, hwm in samples if t <= args.warmup)
+    growth = samples[-1][2] - warm
+    rises = [t for (t, _, hwm), (_, _, before) in zip(samples[1:], samples) if hwm > before]
+    resident = [rss for t, rss, _ in samples if t > args.warmup] or [samples[-1][1]]
+    met = growth <= SOAK_GROWTH_LIMIT_KIB and status == 0
+    print(f"soak: {samples[-1][0]:.0f} s; peak resident {warm} KiB after the {args.warmup:.0f} s "
+          f"warm-up, {samples[-1][2]} KiB at the end: growth {growth} KiB, last rise at "
+          f"{rises[-1] if rises else 0:.0f} s; resident after the warm-up {min(resident)}.."
+          f"{max(resident)} KiB; exit status {status} (target: growth <= "
+          f"{SOAK_GROWTH_LIMIT_KIB} KiB, status 0) {verdict(met)}")
+    return met
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build directory measured")
     parser.add_argument("--root", required=True, help="the repository root (holds leopard.jpg)")
-    parser.add_argument("--older", help="an older build directory, compared by framerate and idle")
-    parser.add_argument("--save", help="picture: a folder for both pictures and their difference")
-    parser.add_argument(
-        "what", choices=["picture", "startup", "framerate", "idle", "drag", "memory"]
-    )
+    parser.add_argument("--older", help="an older build directory, measured beside this one")
+    parser.add_argument("--seconds", type=float, default=600, help="soak: how long")
+    parser.add_argument("--warmup", type=float, default=300, help="soak: the warm-up")
+    benches = {
+        "startup": bench_startup,
+        "framerate": bench_framerate,
+        "idle": bench_idle,
+        "latency": bench_latency,
+        "memory": bench_memory,
+        "soak": bench_soak,
+    }
+    parser.add_argument("what", choices=benches)
     args = parser.parse_args()
     args.root = os.path.abspath(args.root)
     args.build = Build(args.build)
     args.older = Build(args.older) if args.older else None
-    benches = {
-        "picture": bench_picture,
-        "startup": bench_startup,
-        "framerate": bench_framerate,
-        "idle": bench_idle,
-        "drag": bench_drag,
-        "memory": bench_memory,
-    }
-    benches[args.what](args)
+    return 1 if benches[args.what](args) is False else 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -8,21 +8,23 @@
 //   tavenor_yardstick rate           frames/s over ROUND_S, unpaced, printed
 //   tavenor_yardstick first-frame    one frame presented, then exit
 //   tavenor_yardstick show           the picture, redrawn when exposed, until the window closes
-//   tavenor_yardstick paced N RATE   N frames at RATE a second, a new pose each; prints CPU use
+//   tavenor_yardstick follow         as show, and each motion turns the word and draws at once
 // Exits with 1 and one line on stderr on any failure.
 #include <SDL.h>
 #include <SDL_image.h>
 #include <epoxy/gl.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <glm/ext/matrix_clip_space.hpp>
+#include <glm/ext/matrix_transform.hpp>
+#include <glm/glm.hpp>
+#include <glm/gtc/matrix_inverse.hpp>
+#include <glm/gtc/type_ptr.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "model/glyph_model.h"
@@ -33,138 +35,29 @@ constexpr int WIDTH = 600;
 constexpr int HEIGHT = 300;
 constexpr double ROUND_S = 2.0;     // as frame_rate.cpp measures the viewer
 constexpr int WARM_UP_FRAMES = 30;  // as frame_rate.cpp warms the viewer up
-constexpr float PI = 3.14159265358979323846f;
+constexpr float PI = glm::pi<float>();
 
 [[noreturn]] void Die(const char* step, const char* cause) {
   std::fprintf(stderr, "tavenor_yardstick: %s: %s\n", step, cause);
   std::exit(1);
 }
 
-// ---- Direct3D's matrix conventions: row vectors (v' = v * M), row-major storage ----------------
-
-struct Matrix {
-  float m[4][4];
-};
-
-struct Vec3 {
-  float x, y, z;
-};
-
-Matrix Identity() {
-  Matrix r{};
-  for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0f;
-  return r;
-}
-
-// a then b.
-Matrix Multiply(const Matrix& a, const Matrix& b) {
-  Matrix r{};
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
-    }
-  }
-  return r;
-}
-
-Matrix Translation(float x, float y, float z) {
-  Matrix r = Identity();
-  r.m[3][0] = x;
-  r.m[3][1] = y;
-  r.m[3][2] = z;
-  return r;
-}
-
-Vec3 Sub(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-float Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 Cross(Vec3 a, Vec3 b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec3 Normalize(Vec3 v) {
-  const float length = std::sqrt(Dot(v, v));
-  return {v.x / length, v.y / length, v.z / length};
-}
-
-Matrix LookAtLH(Vec3 eye, Vec3 at, Vec3 up) {
-  const Vec3 z = Normalize(Sub(at, eye));
-  const Vec3 x = Normalize(Cross(up, z));
-  const Vec3 y = Cross(z, x);
-  Matrix r = Identity();
-  const Vec3 axes[3] = {x, y, z};
-  for (int c = 0; c < 3; ++c) {
-    r.m[0][c] = axes[c].x;
-    r.m[1][c] = axes[c].y;
-    r.m[2][c] = axes[c].z;
-    r.m[3][c] = -Dot(axes[c], eye);
-  }
-  return r;
-}
-
-Matrix PerspectiveFovLH(float fovY, float aspect, float zn, float zf) {
-  const float yScale = 1.0f / std::tan(fovY / 2.0f);
-  Matrix r{};
-  r.m[0][0] = yScale / aspect;
-  r.m[1][1] = yScale;
-  r.m[2][2] = zf / (zf - zn);
-  r.m[2][3] = 1.0f;
-  r.m[3][2] = -zn * zf / (zf - zn);
-  return r;
-}
-
-// A turn of angle about a unit axis, from its quaternion, as a drag of the arcball makes one.
-Matrix Rotation(Vec3 axis, float angle) {
-  const float s = std::sin(angle / 2.0f);
-  const float x = axis.x * s, y = axis.y * s, z = axis.z * s, w = std::cos(angle / 2.0f);
-  Matrix r = Identity();
-  r.m[0][0] = 1 - 2 * (y * y + z * z);
-  r.m[0][1] = 2 * (x * y + z * w);
-  r.m[0][2] = 2 * (x * z - y * w);
-  r.m[1][0] = 2 * (x * y - z * w);
-  r.m[1][1] = 1 - 2 * (x * x + z * z);
-  r.m[1][2] = 2 * (y * z + x * w);
-  r.m[2][0] = 2 * (x * z + y * w);
-  r.m[2][1] = 2 * (y * z - x * w);
-  r.m[2][2] = 1 - 2 * (x * x + y * y);
-  return r;
-}
-
-// Transforms the point or direction (x, y, z, w) by m.
-Vec3 Transform(Vec3 v, float w, const Matrix& m) {
-  float r[3];
-  for (int c = 0; c < 3; ++c)
-    r[c] = v.x * m.m[0][c] + v.y * m.m[1][c] + v.z * m.m[2][c] + w * m.m[3][c];
-  return {r[0], r[1], r[2]};
-}
-
-// Inverse transpose of m's upper 3x3, row-major: its rows are the cross products of m's rows
-// over the determinant.
-void NormalMatrix(const Matrix& m, float out[9]) {
-  const Vec3 r0{m.m[0][0], m.m[0][1], m.m[0][2]};
-  const Vec3 r1{m.m[1][0], m.m[1][1], m.m[1][2]};
-  const Vec3 r2{m.m[2][0], m.m[2][1], m.m[2][2]};
-  const Vec3 rows[3] = {Cross(r1, r2), Cross(r2, r0), Cross(r0, r1)};
-  const float det = Dot(r0, rows[0]);
-  for (int i = 0; i < 3; ++i) {
-    out[3 * i] = rows[i].x / det;
-    out[3 * i + 1] = rows[i].y / det;
-    out[3 * i + 2] = rows[i].z / det;
-  }
-}
+// The matrices are GLM's, column vectors (v' = M * v). Stored column-major they are the very bytes
+// of Direct3D's row-major row-vector matrices, which the shader reads as the device's do.
 
 // ---- The scene's constants (render/transforms.cpp, render/lighting.cpp) ------------------------
 
-const Vec3 EYE{3.0f, 7.0f, -5.0f};
-const Vec3 TARGET{0.0f, 2.0f, 0.0f};
-const Vec3 UP{0.0f, 1.0f, 0.0f};
+constexpr glm::vec3 EYE{3.0f, 7.0f, -5.0f};
+constexpr glm::vec3 TARGET{0.0f, 2.0f, 0.0f};
+constexpr glm::vec3 UP{0.0f, 1.0f, 0.0f};
 constexpr float MODEL_CENTRE_X = 6.0f;
-const Vec3 LIGHT_POSITION{5.0f, 20.0f, 5.0f};
-const Vec3 LIGHT_DIRECTION{-1.0f, -4.0f, -1.0f};
+constexpr glm::vec4 LIGHT_POSITION{5.0f, 20.0f, 5.0f, 1.0f};
+constexpr glm::vec4 LIGHT_DIRECTION{-1.0f, -4.0f, -1.0f, 0.0f};
 constexpr float LIGHT_THETA = PI / 6.0f;  // full cone angles
 constexpr float LIGHT_PHI = PI / 4.0f;
 
-// Per-vertex lighting of the one state, in camera space. The matrices arrive as Direct3D's
-// row-major arrays, which GLSL reads as their transposes, so M * v here is v * M there. The light
-// is white in all three colours, so its sums are scalars; the material's emissive is black.
+// Per-vertex lighting of the one state, in camera space. The light is white in all three colours,
+// so its sums are scalars; the material's emissive is black.
 constexpr const char* VERTEX_SHADER = R"(#version 330 core
 layout(location = 0) in vec3 inPosition;
 layout(location = 1) in vec3 inNormal;
@@ -246,7 +139,7 @@ struct Scene {
   GLuint program = 0;
   GLint worldView = -1;
   GLint normalMatrix = -1;
-  Matrix view;
+  glm::mat4 view;
   std::vector<GLint> firsts;
   std::vector<GLsizei> counts;
 };
@@ -282,13 +175,13 @@ GLuint LinkProgram() {
 }
 
 // The light moved to camera space by the view, and the cone cosines, set once: the view is fixed.
-void SetLightUniforms(GLuint program, const Matrix& view) {
-  const Vec3 position = Transform(LIGHT_POSITION, 1.0f, view);
-  const Vec3 axis = Normalize(Transform(LIGHT_DIRECTION, 0.0f, view));
-  glUniform3f(glGetUniformLocation(program, "uLightPosition"), position.x, position.y, position.z);
-  glUniform3f(glGetUniformLocation(program, "uLightAxis"), axis.x, axis.y, axis.z);
-  glUniform2f(glGetUniformLocation(program, "uCones"), std::cos(LIGHT_THETA / 2.0f),
-              std::cos(LIGHT_PHI / 2.0f));
+void SetLightUniforms(GLuint program, const glm::mat4& view) {
+  const glm::vec3 position(view * LIGHT_POSITION);
+  const glm::vec3 axis = glm::normalize(glm::vec3(view * LIGHT_DIRECTION));
+  glUniform3fv(glGetUniformLocation(program, "uLightPosition"), 1, glm::value_ptr(position));
+  glUniform3fv(glGetUniformLocation(program, "uLightAxis"), 1, glm::value_ptr(axis));
+  glUniform2f(glGetUniformLocation(program, "uCones"), glm::cos(LIGHT_THETA / 2.0f),
+              glm::cos(LIGHT_PHI / 2.0f));
 }
 
 // The viewer's vertices with texture coordinates, in one buffer read as the device reads a
@@ -364,10 +257,10 @@ Scene MakeScene(SDL_Surface* decoded) {
   scene.worldView = glGetUniformLocation(scene.program, "uWorldView");
   scene.normalMatrix = glGetUniformLocation(scene.program, "uNormalMatrix");
   glUniform1i(glGetUniformLocation(scene.program, "uTexture"), 0);
-  scene.view = LookAtLH(EYE, TARGET, UP);
-  const Matrix projection = PerspectiveFovLH(PI / 3.0f, 2.0f, 1.0f, 100.0f);
+  scene.view = glm::lookAtLH(EYE, TARGET, UP);
+  const glm::mat4 projection = glm::perspectiveLH_ZO(PI / 3.0f, 2.0f, 1.0f, 100.0f);
   glUniformMatrix4fv(glGetUniformLocation(scene.program, "uProjection"), 1, GL_FALSE,
-                     &projection.m[0][0]);
+                     glm::value_ptr(projection));
   SetLightUniforms(scene.program, scene.view);
   UploadModel(&scene);
   UploadTexture(decoded);
@@ -382,15 +275,14 @@ Scene MakeScene(SDL_Surface* decoded) {
   return scene;
 }
 
-// One frame with the word turned by rotation about its middle: world = shift * rotation.
-void DrawFrame(SDL_Window* window, const Scene& scene, const Matrix& rotation) {
-  const Matrix world = Multiply(Translation(-MODEL_CENTRE_X, 0.0f, 0.0f), rotation);
-  const Matrix worldView = Multiply(world, scene.view);
-  float normal[9];
-  NormalMatrix(worldView, normal);
+// One frame with the word turned by turn about its middle: shifted first, then turned.
+void DrawFrame(SDL_Window* window, const Scene& scene, const glm::mat4& turn = glm::mat4(1.0f)) {
+  const glm::mat4 worldView =
+      scene.view * turn * glm::translate(glm::mat4(1.0f), {-MODEL_CENTRE_X, 0.0f, 0.0f});
+  const glm::mat3 normal = glm::inverseTranspose(glm::mat3(worldView));
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glUniformMatrix4fv(scene.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-  glUniformMatrix3fv(scene.normalMatrix, 1, GL_FALSE, normal);
+  glUniformMatrix4fv(scene.worldView, 1, GL_FALSE, glm::value_ptr(worldView));
+  glUniformMatrix3fv(scene.normalMatrix, 1, GL_FALSE, glm::value_ptr(normal));
   glMultiDrawArrays(GL_TRIANGLE_STRIP, scene.firsts.data(), scene.counts.data(),
                     static_cast<GLsizei>(scene.counts.size()));
   SDL_GL_SwapWindow(window);
@@ -408,7 +300,7 @@ bool HandleEvents() {
 }
 
 int Rate(SDL_Window* window, const Scene& scene) {
-  for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame(window, scene, Identity());
+  for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame(window, scene);
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   const Clock::time_point end =
@@ -417,7 +309,7 @@ int Rate(SDL_Window* window, const Scene& scene) {
   Clock::time_point now = start;
   // One event check per pass, as the viewer's loop checks for a message.
   while (now < end && HandleEvents()) {
-    DrawFrame(window, scene, Identity());
+    DrawFrame(window, scene);
     ++frames;
     now = Clock::now();
   }
@@ -427,59 +319,37 @@ int Rate(SDL_Window* window, const Scene& scene) {
   return 0;
 }
 
-int Show(SDL_Window* window, const Scene& scene) {
-  DrawFrame(window, scene, Identity());
+// The turn of a drag to (x, y): about the vertical by the pointer's offset right of the centre,
+// then about the horizontal by its offset down, a radian per 150 pixels. It depends on the pointer
+// alone.
+glm::mat4 PointerTurn(int x, int y) {
+  const glm::mat4 across = glm::rotate(glm::mat4(1.0f), (x - WIDTH / 2) / 150.0f, {0, 1, 0});
+  return glm::rotate(across, (y - HEIGHT / 2) / 150.0f, {1, 0, 0});
+}
+
+// The picture, then one frame for each batch of waiting events that asks for one: an exposure, and
+// with follow a motion, which turns the word to PointerTurn. Nothing waits on a clock, so follow
+// is the floor of the time from input to picture.
+int Show(SDL_Window* window, const Scene& scene, bool follow) {
+  glm::mat4 turn(1.0f);
+  DrawFrame(window, scene, turn);
   SDL_Event event;
   while (SDL_WaitEvent(&event)) {
-    if (event.type == SDL_QUIT) return 0;
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED) {
-      DrawFrame(window, scene, Identity());
-    }
+    bool draw = false;
+    do {
+      if (event.type == SDL_QUIT) return 0;
+      draw |= event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_EXPOSED;
+      if (follow && event.type == SDL_MOUSEMOTION) {
+        turn = PointerTurn(event.motion.x, event.motion.y);
+        draw = true;
+      }
+    } while (SDL_PollEvent(&event));
+    if (draw) DrawFrame(window, scene, turn);
   }
   Die("SDL_WaitEvent", SDL_GetError());
 }
 
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
-// Peak resident memory so far, in KiB, from /proc/self/status.
-long PeakResidentKib() {
-  FILE* status = std::fopen("/proc/self/status", "r");
-  if (status == nullptr) return -1;
-  char line[256];
-  long kib = -1;
-  while (kib < 0 && std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
-  }
-  std::fclose(status);
-  return kib;
-}
-
-// The picture before the drag first, then frame i due i / rate seconds after the clock starts,
-// each turning the word a little further about a tilted axis, as a circular left drag does.
-int Paced(SDL_Window* window, const Scene& scene, long frames, double rate) {
-  using Clock = std::chrono::steady_clock;
-  const Vec3 axis = Normalize({0.3f, 1.0f, 0.2f});
-  DrawFrame(window, scene, Identity());
-  const Clock::time_point start = Clock::now();
-  const double cpuStart = CpuSeconds();
-  long drawn = 0;
-  while (drawn < frames && HandleEvents()) {
-    ++drawn;
-    std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
-                                              std::chrono::duration<double>(drawn / rate)));
-    DrawFrame(window, scene, Rotation(axis, 2.0f * PI * static_cast<float>(drawn) / 100.0f));
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("frames %ld seconds %.3f cpu_seconds %.3f vmhwm_kib %ld\n", drawn, seconds,
-              CpuSeconds() - cpuStart, PeakResidentKib());
-  return 0;
-}
-
-SDL_Window* OpenWindow(bool unpaced) {
+SDL_Window* OpenWindow() {
   if (SDL_Init(SDL_INIT_VIDEO) != 0) Die("SDL_Init", SDL_GetError());
   // Where no display answers SDL falls back to drivers that draw nowhere: nothing to measure.
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -495,35 +365,25 @@ SDL_Window* OpenWindow(bool unpaced) {
   if (window == nullptr) Die("SDL_CreateWindow", SDL_GetError());
   if (SDL_GL_CreateContext(window) == nullptr) Die("SDL_GL_CreateContext", SDL_GetError());
   if (epoxy_gl_version() < 33) Die("OpenGL", "the context is older than 3.3");
-  SDL_GL_SetSwapInterval(unpaced ? 0 : 1);
+  SDL_GL_SetSwapInterval(0);  // never held to the display: the floor of every figure
   return window;
-}
-
-int RunMode(const std::string& mode, SDL_Window* window, const Scene& scene, long frames,
-            double rate) {
-  if (mode == "rate") return Rate(window, scene);
-  if (mode == "show") return Show(window, scene);
-  if (mode == "paced") return Paced(window, scene, frames, rate);
-  DrawFrame(window, scene, Identity());
-  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  const bool paced = mode == "paced" && argc == 4;
-  const long frames = paced ? std::atol(argv[2]) : 0;
-  const double rate = paced ? std::atof(argv[3]) : 0.0;
-  const bool simple = argc == 2 && (mode == "rate" || mode == "first-frame" || mode == "show");
-  if (!simple && !(paced && frames > 0 && rate > 0.0)) {
-    Die("usage", "tavenor_yardstick rate | first-frame | show | paced FRAMES RATE");
+  const std::string mode = argc == 2 ? argv[1] : "";
+  if (mode != "rate" && mode != "first-frame" && mode != "show" && mode != "follow") {
+    Die("usage", "tavenor_yardstick rate | first-frame | show | follow");
   }
   SDL_Surface* decoded = DecodeTexture();
-  SDL_Window* window = OpenWindow(mode == "rate");
+  SDL_Window* window = OpenWindow();
   const Scene scene = MakeScene(decoded);
   SDL_FreeSurface(decoded);
-  const int status = RunMode(mode, window, scene, frames, rate);
+  int status = 0;
+  if (mode == "rate") status = Rate(window, scene);
+  if (mode == "show" || mode == "follow") status = Show(window, scene, mode == "follow");
+  if (mode == "first-frame") DrawFrame(window, scene);
   SDL_GL_DeleteContext(SDL_GL_GetCurrentContext());
   SDL_DestroyWindow(window);
   SDL_Quit();
