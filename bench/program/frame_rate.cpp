@@ -1,6 +1,6 @@
 // Frame rate of the real scene (BuildGlyphModel's texture and buffer, DrawFrame) through the real
 // OpenGL device with an unpaced presentation (D3DPRESENT_INTERVAL_IMMEDIATE): one round of
-// ROUND_S after a warm-up, printed as one line. bench/program/program_bench.py runs it in turns
+// ROUND after a warm-up, printed as one line. bench/program/program_bench.py runs it in turns
 // with the yardstick's rate mode. Needs an X server:
 //   scripts/with-xvfb -- build/bench/program/tavenor_frame_rate [leopard.jpg's folder]
 // The device is made as StartGraphics makes it, but with IMMEDIATE instead of the paced DEFAULT.
@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr double ROUND_S = 2.0;     // as the yardstick's rate mode measures
+constexpr auto ROUND = std::chrono::seconds(2);  // as the yardstick's rate mode measures
 constexpr int WARM_UP_FRAMES = 30;  // shaders built, caches filled, as in the yardstick
 constexpr const char* CLASS_NAME = "TavenorFrameRate";
 
@@ -65,13 +65,11 @@ bool StartUnpacedGraphics(HWND window) {
 }
 
 // Frames per second of DrawFrame run as the program's loop runs it (one message check per pass,
-// a frame whenever none is waiting), for ROUND_S seconds.
+// a frame whenever none is waiting), for ROUND.
 void MeasureAndPrint() {
   for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame();
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  const auto end =
-      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ROUND_S));
+  const Clock::time_point start = Clock::now(), end = start + ROUND;
   long frames = 0;
   MSG msg{};
   Clock::time_point now = start;

@@ -5,7 +5,7 @@
 // vertex-coloured material, local-viewer specular, global ambient, unnormalised normals, per-vertex
 // clamped colours, texture MODULATE then specular add, Direct3D's pixel centres and depth range.
 // No device, no window layer: what the viewer costs beyond this is what its layers cost.
-//   tavenor_yardstick rate           frames/s over ROUND_S, unpaced, printed
+//   tavenor_yardstick rate           frames/s over ROUND, unpaced, printed
 //   tavenor_yardstick first-frame    one frame presented, then exit
 //   tavenor_yardstick show           the picture, redrawn when exposed, until the window closes
 //   tavenor_yardstick follow         as show, and each motion turns the word and draws at once
@@ -33,8 +33,8 @@ namespace {
 
 constexpr int WIDTH = 600;
 constexpr int HEIGHT = 300;
-constexpr double ROUND_S = 2.0;     // as frame_rate.cpp measures the viewer
-constexpr int WARM_UP_FRAMES = 30;  // as frame_rate.cpp warms the viewer up
+constexpr auto ROUND = std::chrono::seconds(2);  // as frame_rate.cpp measures the viewer
+constexpr int WARM_UP_FRAMES = 30;               // as frame_rate.cpp warms the viewer up
 constexpr float PI = glm::pi<float>();
 
 [[noreturn]] void Die(const char* step, const char* cause) {
@@ -269,8 +269,6 @@ Scene MakeScene(SDL_Surface* decoded) {
   glDepthFunc(GL_LEQUAL);
   glDisable(GL_DITHER);
   glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
-  glClearDepth(1.0);
-  glViewport(0, 0, WIDTH, HEIGHT);
   if (glGetError() != GL_NO_ERROR) Die("OpenGL", "the scene's set-up raised an error");
   return scene;
 }
@@ -290,25 +288,15 @@ void DrawFrame(SDL_Window* window, const Scene& scene, const glm::mat4& turn = g
 
 // ---- Modes ------------------------------------------------------------------------------------
 
-// False once the window has been asked to close. The frame that follows repaints any exposure.
-bool HandleEvents() {
-  SDL_Event event;
-  while (SDL_PollEvent(&event)) {
-    if (event.type == SDL_QUIT) return false;
-  }
-  return true;
-}
-
 int Rate(SDL_Window* window, const Scene& scene) {
   for (int i = 0; i < WARM_UP_FRAMES; ++i) DrawFrame(window, scene);
   using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  const Clock::time_point end =
-      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ROUND_S));
+  const Clock::time_point start = Clock::now(), end = start + ROUND;
   long frames = 0;
   Clock::time_point now = start;
-  // One event check per pass, as the viewer's loop checks for a message.
-  while (now < end && HandleEvents()) {
+  SDL_Event event;
+  // One event check per pass, as the viewer's loop checks for a message; closing ends the round.
+  while (now < end && !(SDL_PollEvent(&event) && event.type == SDL_QUIT)) {
     DrawFrame(window, scene);
     ++frames;
     now = Clock::now();
