@@ -1,13 +1,14 @@
-// The program's main(): brings up SDL's video, runs WinMain as Win32 would
-// call it, and shuts the window layer and SDL down again.
-// Without a display it prints one line saying so and exits with status 1.
+// The program's main(): picks the display (Wayland where the session offers a usable one, X11
+// otherwise; SDL_VIDEODRIVER overrides), brings up SDL's video, runs WinMain as Win32 would call
+// it, and shuts the window layer and SDL down again.
+// Without a display it prints one line saying why and exits with status 1.
 #include <SDL.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
+#include "platform/win32/display_choice.h"
 #include "platform/win32/native_window.h"
 #include "platform/win32/win32.h"
 
@@ -22,28 +23,25 @@ void HoldStandardDescriptors() {
   }
 }
 
-// SDL falls back to a video driver that draws nowhere when no display answers; the viewer would
-// then run unseen. Such a driver counts only when the user names one.
-bool ShowsNothing(const char* driver) {
-  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) return false;
-  return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+// Starts SDL's video on one of the chosen drivers. Only drivers that show a window are on the
+// list unless the user named others, so SDL cannot fall back to one that draws nowhere.
+bool StartVideo() {
+  const DisplayChoice choice = ChooseDisplay(SDL_getenv("SDL_VIDEODRIVER"));
+  if (!choice.drivers.empty()) {
+    // Override: where the user named Wayland and it falls short, their list goes without it.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.drivers.c_str(), SDL_HINT_OVERRIDE);
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+  }
+  std::fprintf(stderr, "tavenor: cannot open a display: %s\n",
+               NoDisplayReason(choice, SDL_GetError()).c_str());
+  return false;
 }
 
 }  // namespace
 
 int main() {
   HoldStandardDescriptors();
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "tavenor: cannot open a display: %s\n", SDL_GetError());
-    return 1;
-  }
-  if (ShowsNothing(SDL_GetCurrentVideoDriver())) {
-    SDL_Quit();
-    const char* display = SDL_getenv("DISPLAY");
-    std::fprintf(stderr, "tavenor: cannot open a display: none answered (DISPLAY is %s)\n",
-                 display != nullptr ? display : "unset");
-    return 1;
-  }
+  if (!StartVideo()) return 1;
   char commandLine[] = "";
   const int result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
   CloseWindowLayer();
