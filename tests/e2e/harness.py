@@ -1,10 +1,17 @@
-"""Runs the real viewer under real X input: needs xdotool, wmctrl and ImageMagick's import."""
+"""Runs the real viewer under real input. On X11 through xdotool, wmctrl and ImageMagick's import;
+on Wayland in a private headless compositor (sway, or weston's headless backend, which offers no
+seat) through our virtual-pointer client, swaymsg and grim."""
 
+import atexit
 import collections
+import glob
+import json
 import os
 import re
 import resource
+import shutil
 import signal
+import stat
 import subprocess
 import tempfile
 import time
@@ -15,8 +22,10 @@ TEXTURE_NAME = "leopard.jpg"
 Image = collections.namedtuple("Image", "width height pixels")  # RGB bytes, top row first
 
 
-def run_tool(*args):
-    return subprocess.run([str(a) for a in args], capture_output=True, check=True).stdout
+def run_tool(*args, env=None):
+    """A tool's standard output; env is added to ours."""
+    env = {**os.environ, **env} if env else None
+    return subprocess.run([str(a) for a in args], capture_output=True, check=True, env=env).stdout
 
 
 def find_windows(title):
@@ -25,11 +34,14 @@ def find_windows(title):
     return [int(row[0], 16) for row in rows if row[3:] == [title]]
 
 
+def read_ppm(ppm):
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
+    return Image(int(header[1]), int(header[2]), ppm[header.end() :])
+
+
 class Window(collections.namedtuple("Window", "wid")):
     def screenshot(self):
-        ppm = run_tool("import", "-window", self.wid, "-depth", "8", "ppm:-")
-        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", ppm)
-        return Image(int(header[1]), int(header[2]), ppm[header.end() :])
+        return read_ppm(run_tool("import", "-window", self.wid, "-depth", "8", "ppm:-"))
 
     def drag(self, button, start, end, steps=8):
         """Button 1 (left), 2 (middle) or 3 (right) between client points; end may lie outside."""
@@ -38,6 +50,14 @@ class Window(collections.namedtuple("Window", "wid")):
             point = (round(a + (b - a) * i / steps) for a, b in zip(start, end))
             args += ["sleep", 0.01, "mousemove", "--window", self.wid, *point]
         run_tool("xdotool", *args, "sleep", 0.01, "mouseup", button)
+
+
+class X11:
+    """The X server DISPLAY names, as a place Program.wait_window looks for windows."""
+
+    @staticmethod
+    def find(title):
+        return [Window(wid) for wid in find_windows(title)]
 
 
 class Program(subprocess.Popen):
@@ -57,13 +77,14 @@ class Program(subprocess.Popen):
         super().__init__([program, *arguments], cwd=cwd, env=env, stderr=self.log,
                          start_new_session=True, preexec_fn=prepare)
 
-    def wait_window(self, title=VIEWER_TITLE, timeout=20.0):
+    def wait_window(self, title=VIEWER_TITLE, timeout=20.0, display=X11):
+        """The first window titled title on display (X11, or a Compositor)."""
         deadline = time.monotonic() + timeout
-        while not (found := find_windows(title)):
+        while not (found := display.find(title)):
             if self.poll() is not None or time.monotonic() > deadline:
                 raise AssertionError(f"no '{title}': {self.returncode}, {self.stderr_text()!r}")
             time.sleep(0.02)
-        return Window(found[0])
+        return found[0]
 
     def stderr_text(self):
         return os.pread(self.log.fileno(), 1 << 20, 0).decode(errors="replace")
@@ -83,3 +104,162 @@ def settled_screenshot(window, differs_from=None, timeout=10.0):
             return shot
         time.sleep(0.1)
     raise AssertionError(f"no settled picture within {timeout} s")
+
+
+class WaylandWindow(collections.namedtuple("WaylandWindow", "compositor x y width height pid")):
+    """A window on a Compositor's sway at layout position (x, y), of the process pid."""
+
+    def screenshot(self):
+        where = f"{self.x},{self.y} {self.width}x{self.height}"
+        return read_ppm(run_tool("grim", "-g", where, "-t", "ppm", "-", env=self.compositor.env))
+
+    def drag(self, button, start, end, steps=8):
+        """As Window.drag, through the compositor's virtual pointer, which then goes back to its
+        corner."""
+
+        def at(point):
+            return f"move {self.x + point[0]} {self.y + point[1]}"
+
+        lines = [at(start), f"down {button}"]
+        for i in range(1, steps + 1):
+            lines += ["sleep 10", at([round(a + (b - a) * i / steps) for a, b in zip(start, end)])]
+        self.compositor.point(*lines, "sleep 10", f"up {button}", Compositor.PARKED)
+
+    def close(self):
+        """The compositor's close (xdg_toplevel.close), as its kill binding sends it."""
+        self.compositor.swaymsg(f"[pid={self.pid}] kill")
+
+
+class Compositor:
+    """A headless Wayland compositor of our own, "sway" or "weston" (its headless backend, which
+    offers no seat), in a private runtime directory; neither runs as root, so when we are root it
+    runs as nobody (we reach its socket all the same). env holds what a client needs to reach it.
+    A context manager: stopped, with its pointer client, and its directory gone, however it ends."""
+
+    SIZE = (1400, 1000)  # room around a centred 600 x 300 window for drags that leave it
+    # Where the pointer waits: sway draws it into the output's pixels (the headless backend has no
+    # cursor plane), so anywhere over a window it would show in the window's pictures.
+    PARKED = "move 0 0"
+    SWAY_CONFIG = f"""output * resolution {SIZE[0]}x{SIZE[1]}
+default_border none
+default_floating_border none
+for_window [title=".*"] floating enable
+xwayland disable
+"""
+
+    live = set()  # closed at exit too, should an interruption skip a test's cleanup
+
+    def __init__(self, kind="sway", pointer=None):
+        """pointer: the virtual-pointer client (sway only), for WaylandWindow.drag."""
+        self.runtime = tempfile.mkdtemp(prefix=f"tavenor-{kind}-")
+        self.log = tempfile.TemporaryFile()
+        self.processes = []
+        Compositor.live.add(self)
+        try:
+            self._start(kind, pointer)
+        except BaseException:
+            self.close()
+            raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *error):
+        self.close()
+
+    def _start(self, kind, pointer):
+        command = ["setpriv", "--pdeathsig", "TERM"]  # gone with us even if we are killed
+        if os.geteuid() == 0:
+            os.chown(self.runtime, 65534, 65534)
+            command += ["--reuid=65534", "--regid=65534", "--clear-groups"]
+        env = {"PATH": os.environ["PATH"], "HOME": self.runtime, "XDG_RUNTIME_DIR": self.runtime}
+        if kind == "sway":
+            config = os.path.join(self.runtime, "config")
+            with open(config, "w") as file:
+                file.write(self.SWAY_CONFIG)
+            os.chmod(config, 0o644)
+            command += ["sway", "-c", config]
+            env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
+        else:  # the kiosk shell offers xdg_wm_base and starts no helper clients
+            command += ["weston", "--backend=headless-backend.so", "--shell=kiosk-shell.so",
+                        "--socket=wayland-1", "--no-config"]
+        self.processes.append(subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
+                                               stdout=self.log, stderr=self.log))
+        socket = self._wait_for(self._socket)
+        self.env = {"WAYLAND_DISPLAY": socket, "XDG_RUNTIME_DIR": self.runtime}
+        if kind == "sway":
+            self.env["SWAYSOCK"] = self._wait_for(
+                lambda: next(iter(glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))), None))
+            self._wait_for(self._answers)
+        if pointer is not None:
+            self.processes.append(subprocess.Popen(
+                [pointer, *map(str, self.SIZE)], env={**os.environ, **self.env}, text=True,
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log))
+            self.point(self.PARKED)
+
+    def _socket(self):
+        """The compositor's socket's name once it listens, else None."""
+        for path in glob.glob(os.path.join(self.runtime, "wayland-*[0-9]")):
+            if stat.S_ISSOCK(os.stat(path).st_mode):
+                return os.path.basename(path)
+        return None
+
+    def _answers(self):
+        try:
+            self.swaymsg("-t", "get_version")
+            return True
+        except subprocess.CalledProcessError:
+            return False
+
+    def _wait_for(self, ready, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while not (value := ready()):
+            if self.processes[0].poll() is not None or time.monotonic() > deadline:
+                log = os.pread(self.log.fileno(), 1 << 16, 0).decode(errors="replace")
+                raise AssertionError(f"the compositor did not start: {log[-2000:]}")
+            time.sleep(0.02)
+        return value
+
+    def swaymsg(self, *args):
+        return run_tool("swaymsg", "-s", self.env["SWAYSOCK"], *args)
+
+    def point(self, *lines):
+        """Sends the pointer client lines of commands; returns once the compositor has them all."""
+        client = self.processes[1]
+        client.stdin.write("".join(f"{line}\n" for line in (*lines, "sync")))
+        client.stdin.flush()
+        if client.stdout.readline() != "synced\n":
+            raise AssertionError(f"the pointer client failed: {client.poll()}")
+
+    def find(self, title):
+        """The windows titled exactly title, as WaylandWindows."""
+        found, nodes = [], [json.loads(self.swaymsg("-t", "get_tree"))]
+        while nodes:
+            node = nodes.pop()
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+            if node.get("name") == title and node.get("pid"):
+                rect = node["rect"]
+                found.append(WaylandWindow(self, rect["x"], rect["y"], rect["width"],
+                                           rect["height"], node["pid"]))
+        return found
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.stdin:  # the pointer client: at the end of its input it removes its device
+                process.stdin.close()
+            else:
+                process.terminate()
+            try:
+                process.wait(5.0)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+            if process.stdout:
+                process.stdout.close()
+        self.processes = []
+        self.log.close()
+        shutil.rmtree(self.runtime, ignore_errors=True)
+        Compositor.live.discard(self)
+
+
+atexit.register(lambda: [compositor.close() for compositor in list(Compositor.live)])

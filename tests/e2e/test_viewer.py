@@ -1,4 +1,6 @@
-"""The real viewer under real X input: its pictures, worked out from the scene, and its endings."""
+"""The real viewer under real X input: its pictures, worked out from the scene, and its endings.
+Run without WAYLAND_DISPLAY, so that it tests X11 from a Wayland session too. ViewerCase and the
+drag table serve the Wayland test as well (test_wayland.py)."""
 
 import collections
 import math
@@ -29,6 +31,20 @@ REASON = r"(?!no reason given)\S.*\n"
 CANNOT_CREATE = rf'tavenor: cannot create the window "{VIEWER}": {REASON}'
 NO_DISPLAY = rf"tavenor: cannot open a display: {REASON}"  # no DISPLAY, nor a Wayland socket
 NAMES_TEXTURE = rf".*{re.escape(harness.TEXTURE_NAME)}.*\n"
+# Button, from, to (maybe outside), turn (radians) and offset added, lit. Middle: 5 units away per
+# 300 px up; at 10 all the word is over 27 degrees off the light's axis ((5, 20, 5) to the origin),
+# past the outer cone's 22.5. Left, from the ball's centre: 2 asin(dx/270), 270 = 0.9 * 300 the
+# half-axis. Right: 2 units per 600 px right, per 300 up.
+DRAGS = [
+    (2, (300, 250), (300, 40), 0, (0, 0, 3.5), True),
+    (2, (300, 290), (300, -100), 0, (0, 0, 6.5), False),
+    (2, (300, 0), (300, 600), 0, (0, 0, -10), True),
+    (1, (300, 150), (410, 150), 2 * math.asin(110 / 270), (0, 0, 0), True),
+    (1, (300, 150), (160, 150), -2 * math.asin(140 / 270), (0, 0, 0), True),
+    (3, (0, 150), (800, 150), 0, (800 / 300, 0, 0), True),
+    (3, (500, 110), (20, 200), 0, (-1.6, -0.6, 0), True),
+]
+PROGRAM = None  # the viewer under test, set from the command line
 
 
 def predicted_box(turn, offset):
@@ -45,6 +61,11 @@ def predicted_box(turn, offset):
     return max(min(xs), 0), max(min(ys), 0), min(max(xs), 599), min(max(ys), 299)
 
 
+def differing_channels(shot, other):
+    """How many channels of two same-sized pictures differ by more than 3."""
+    return sum(abs(a - b) > 3 for a, b in zip(shot.pixels, other.pixels))
+
+
 def census(shot):
     """Of the drawn pixels (a channel below 245; white is the background): how many, their extent
     (left, top, right, bottom), how many coloured (channels 30 apart) and bright (one over 64)."""
@@ -56,7 +77,10 @@ def census(shot):
     return Census(len(drawn), (min(xs), min(ys), max(xs), max(ys)), coloured, bright)
 
 
-class Viewer(unittest.TestCase):
+class ViewerCase(unittest.TestCase):
+    """What the cases of either display share: starting the viewer, checking its pictures against
+    the scene and how it ended."""
+
     def start_viewer(self, texture_dir, env=None, fd=None):
         """The viewer started in <top>/app, as from build/, leopard.jpg put in <top>/texture_dir."""
         top = self.enterContext(tempfile.TemporaryDirectory(prefix="tavenor-e2e-"))
@@ -78,38 +102,48 @@ class Viewer(unittest.TestCase):
         self.assertTrue(near and seen.box[2] <= expected[2] + 8 and light, message)
         return seen
 
+    def follow_drags(self, window):
+        """The first picture and one after each drag of DRAGS, each checked against the scene."""
+        shots = [harness.settled_screenshot(window, timeout=20.0)]
+        self.assert_word(shots[0], 0, (0, 0, 0), True, "first picture")
+        turn, offset = 0.0, (0, 0, 0)
+        for button, start, end, turned, moved, lit in DRAGS:
+            window.drag(button, start, end)
+            shots.append(harness.settled_screenshot(window, differs_from=shots[-1]))
+            turn, offset = turn + turned, [a + b for a, b in zip(offset, moved)]
+            self.assert_word(shots[-1], turn, offset, lit, (button, start, end))
+        return shots
+
+    def assert_ended(self, program, timeout, exit, stderr):
+        """program exits within timeout seconds with exit, all its stderr matching the pattern
+        stderr, and nothing of its session left running."""
+        exited, text = program.wait(timeout), program.stderr_text()
+        rows = (r.split() for r in harness.run_tool("ps", "-eo", "sid=,stat=").splitlines())
+        left = sum(sid == str(program.pid).encode() and st[:1] != b"Z" for sid, st in rows)
+        self.assertEqual((exited, bool(re.fullmatch(stderr, text)), left), (exit, True, 0), text)
+
+    def assert_windows_gone(self):
+        """No window of the viewer or its box is left on X11 a second on, so that the next case
+        cannot act on a stale one."""
+        deadline = time.monotonic() + 1.0
+        while harness.find_windows(VIEWER) + harness.find_windows(BOX):
+            self.assertLess(time.monotonic(), deadline, "windows left")
+
+
+class Viewer(ViewerCase):
     def test_the_word_lands_where_the_scene_puts_it_and_stretches_with_the_window(self):
-        # Button, from, to (maybe outside), turn (radians) and offset added, lit. Middle: 5 units
-        # away per 300 px up; at 10 all the word is over 27 degrees off the light's axis ((5, 20, 5)
-        # to the origin), past the outer cone's 22.5. Left, from the ball's centre: 2 asin(dx/270),
-        # 270 = 0.9 * 300 the half-axis. Right: 2 units per 600 px right, per 300 up.
-        drags = [
-            (2, (300, 250), (300, 40), 0, (0, 0, 3.5), True),
-            (2, (300, 290), (300, -100), 0, (0, 0, 6.5), False),
-            (2, (300, 0), (300, 600), 0, (0, 0, -10), True),
-            (1, (300, 150), (410, 150), 2 * math.asin(110 / 270), (0, 0, 0), True),
-            (1, (300, 150), (160, 150), -2 * math.asin(140 / 270), (0, 0, 0), True),
-            (3, (0, 150), (800, 150), 0, (800 / 300, 0, 0), True),
-            (3, (500, 110), (20, 200), 0, (-1.6, -0.6, 0), True),
-        ]
         # The scene hand-written straight on GL (bench/program/yardstick.cpp): lighting, material
         # and texture stage must agree with the viewer's first picture but where edges or texels tie.
         other = harness.Program(YARDSTICK, os.path.dirname(TEXTURE), arguments=["show"])
         theirs = harness.settled_screenshot(other.wait_window("Tavenor yardstick"), timeout=20.0)
         other.stop()
         window = self.start_viewer(".").wait_window()
-        shot = harness.settled_screenshot(window, timeout=20.0)
-        self.assert_word(shot, 0, (0, 0, 0), True, "first picture")
-        differing = sum(abs(a - b) > 3 for a, b in zip(shot.pixels, theirs.pixels))
+        shots = self.follow_drags(window)
+        differing = differing_channels(shots[0], theirs)
         self.assertLess(differing, 300, "channels differing from the hand-written scene's")
-        turn, offset = 0.0, (0, 0, 0)
-        for button, start, end, turned, moved, lit in drags:
-            window.drag(button, start, end)
-            shot = harness.settled_screenshot(window, differs_from=shot)
-            turn, offset = turn + turned, [a + b for a, b in zip(offset, moved)]
-            last = self.assert_word(shot, turn, offset, lit, (button, start, end))
         harness.run_tool("xdotool", "windowsize", window.wid, 900, 300)
-        wide = census(harness.settled_screenshot(window, differs_from=shot)).box
+        wide = census(harness.settled_screenshot(window, differs_from=shots[-1])).box
+        last = census(shots[-1])
         stretched = (1.5 * last.box[0], last.box[1], 1.5 * last.box[2], last.box[3])
         self.assertTrue(all(abs(a - b) <= 3 for a, b in zip(wide, stretched)), (wide, stretched))
 
@@ -121,6 +155,9 @@ class Viewer(unittest.TestCase):
             *(Ending(None, end, 1, NAMES_TEXTURE) for end in ("close", SIGTERM, SIGINT)),
             *(Ending(None, number, -number) for number in (SIGHUP, SIGQUIT, SIGKILL)),
             Ending("app", None, 1, NO_DISPLAY, {"DISPLAY": None, "XDG_RUNTIME_DIR": "/none"}),
+            # A Wayland name that cannot be reached: libwayland would add a line of its own.
+            Ending("app", None, 1, NO_DISPLAY,
+                   {"DISPLAY": None, "XDG_RUNTIME_DIR": None, "WAYLAND_DISPLAY": "wayland-0"}),
             Ending("app", None, 1, CANNOT_CREATE, {"SDL_VIDEODRIVER": "dummy"}),
             Ending("app", None, 1, CANNOT_CREATE, {"LIBGL_ALWAYS_INDIRECT": "1"}),
             Ending("app", None, 1, rf"tavenor: cannot start the graphics device: {REASON}",
@@ -136,16 +173,12 @@ class Viewer(unittest.TestCase):
                         harness.run_tool("wmctrl", "-i", "-c", hex(window.wid))
                     else:
                         program.send_signal(case.end)
-                exited, stderr = program.wait(1.0 if case.end else 2.0), program.stderr_text()
-                rows = (r.split() for r in harness.run_tool("ps", "-eo", "sid=,stat=").splitlines())
-                left = sum(sid == str(program.pid).encode() and st[:1] != b"Z" for sid, st in rows)
-                ending = (exited, bool(re.fullmatch(case.stderr, stderr)), left)
-                self.assertEqual(ending, (case.exit, True, 0), stderr)
-                deadline = time.monotonic() + 1.0  # and before the next case starts
-                while harness.find_windows(VIEWER) + harness.find_windows(BOX):
-                    self.assertLess(time.monotonic(), deadline, "windows left")
+                self.assert_ended(program, 1.0 if case.end else 2.0, case.exit, case.stderr)
+                self.assert_windows_gone()
 
 
 if __name__ == "__main__":
     PROGRAM, YARDSTICK = (os.path.abspath(sys.argv.pop(1)) for _ in range(2))
+    for name in ("WAYLAND_DISPLAY", "WAYLAND_SOCKET"):
+        os.environ.pop(name, None)
     unittest.main(verbosity=2)
