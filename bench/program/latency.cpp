@@ -2,9 +2,9 @@
 // yardstick's follow mode): XTest moves the pointer, MIT-SHM reads the window back until the
 // picture changes. Prints lines for bench/program/program_bench.py: "single" (ms from each lone
 // move's flush to its changed picture), "stream-begin" and "stream-end" (around 5 s of moves at
-// 125 Hz, for the caller to sample CPU and presents), "ages" (ms from the latest move to a shown
-// picture's position to the picture) and "unknown" (pictures of no position). Exits 1 with one
-// line on stderr. Usage: tavenor_latency WINDOW-ID
+// 125 Hz, for the caller to sample CPU and presents), "ages" (ms from the latest move to each new
+// picture's position until the picture was read) and "unknown" (pictures of no position). Exits 1
+// with one line on stderr. Usage: tavenor_latency WINDOW-ID
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -65,15 +65,7 @@ class Session {
         !XShmQueryExtension(display) || !XGetWindowAttributes(display, window, &attributes)) {
       Die("no XTest, no MIT-SHM, or no such window");
     }
-    image_ = XShmCreateImage(display, attributes.visual, attributes.depth, ZPixmap, nullptr,
-                             &segment_, attributes.width, attributes.height);
-    bytes_ = static_cast<std::size_t>(image_->bytes_per_line) * image_->height;
-    segment_.shmid = shmget(IPC_PRIVATE, bytes_, IPC_CREAT | 0600);
-    if (segment_.shmid < 0) Die("no shared memory segment");
-    segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
-    XShmAttach(display, &segment_);
-    XSync(display, False);
-    shmctl(segment_.shmid, IPC_RMID, nullptr);  // gone once both sides detach, however we end
+    AttachImage(attributes);
     Window child;
     XTranslateCoordinates(display, window, DefaultRootWindow(display), attributes.width / 2,
                           attributes.height / 2, &centreX_, &centreY_, &child);
@@ -122,6 +114,19 @@ class Session {
   }
 
  private:
+  // A window-sized image in a shared segment the server writes into.
+  void AttachImage(const XWindowAttributes& attributes) {
+    image_ = XShmCreateImage(display_, attributes.visual, attributes.depth, ZPixmap, nullptr,
+                             &segment_, attributes.width, attributes.height);
+    bytes_ = static_cast<std::size_t>(image_->bytes_per_line) * image_->height;
+    segment_.shmid = shmget(IPC_PRIVATE, bytes_, IPC_CREAT | 0600);
+    segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    if (segment_.shmid < 0 || image_->data == reinterpret_cast<char*>(-1)) Die("no shared memory");
+    XShmAttach(display_, &segment_);
+    XSync(display_, False);
+    shmctl(segment_.shmid, IPC_RMID, nullptr);  // gone once both sides detach, however we end
+  }
+
   Display* display_;
   Window window_;
   XShmSegmentInfo segment_{};
