@@ -1,10 +1,13 @@
 // When a paced device lets the program draw again after a present. Input is
 // answered at once, yet no two shown frames come closer than one refresh
 // period: after each present the pacer waits for the next input or window
-// event; an event that comes within a period of the last shown frame is held
-// until the period ends, so the frame then drawn takes every input received
-// by then. A repeat that was skipped rather than shown delays nothing. The
-// clock and the waits come from outside, so the rules run without a display.
+// event; an event that comes within a period of the last shown frame waits
+// for the period's end, so the frame then drawn takes every input received by
+// then. Input that streams faster than the refresh waits past the end for the
+// stream's next event, at most one of its intervals, so that the frame shows
+// the newest input as soon as it comes. A repeat that was skipped rather than
+// shown delays nothing. The clock and the wait come from outside, so the rules
+// run without a display.
 #pragma once
 
 #include <chrono>
@@ -19,10 +22,9 @@ class PresentPacer {
   class World {
    public:
     virtual Clock::time_point Now() = 0;
-    // Blocks until an input or window event is waiting (true) or until `until` (false).
-    virtual bool WaitForEvent(Clock::time_point until) = 0;
-    // Blocks until `until`.
-    virtual void SleepUntil(Clock::time_point until) = 0;
+    // Blocks until an input or window event waits for the program (onlyNew
+    // false) or arrives after the call (onlyNew true), true, or until `until`, false.
+    virtual bool WaitForEvent(Clock::time_point until, bool onlyNew) = 0;
 
    protected:
     ~World() = default;

@@ -4,7 +4,6 @@
 // waiting on the window layer for input; an unpaced one shows every frame and
 // never waits. A frame drawn offscreen is stretched over the client area.
 #include <algorithm>
-#include <thread>
 
 #include "platform/d3d9/d3d9_gl_device.h"
 #include "platform/win32/native_window.h"
@@ -14,19 +13,15 @@ namespace {
 
 constexpr int FALLBACK_REFRESH_HZ = 60;
 
-// The pacer's world: the steady clock, the window layer's wait for an event, a sleep.
+// The pacer's world: the steady clock and the window layer's wait for an event.
 class SdlWorld final : public PresentPacer::World {
  public:
   PresentPacer::Clock::time_point Now() override { return PresentPacer::Clock::now(); }
 
-  bool WaitForEvent(PresentPacer::Clock::time_point until) override {
+  bool WaitForEvent(PresentPacer::Clock::time_point until, bool onlyNew) override {
     // Whole milliseconds, rounded up: the wait never ends before `until`.
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Now()).count();
-    return WaitForWindowEvent(static_cast<int>(std::max<long long>(left, 0)));
-  }
-
-  void SleepUntil(PresentPacer::Clock::time_point until) override {
-    std::this_thread::sleep_until(until);
+    return WaitForWindowEvent(static_cast<int>(std::max<long long>(left, 0)), onlyNew);
   }
 };
 

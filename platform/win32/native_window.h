@@ -13,9 +13,10 @@ struct SDL_Window;
 SDL_Window* SdlWindowFromHwnd(HWND window);
 
 // Blocks until a message or a native event (input, a window event) waits for
-// PeekMessageA, or until timeoutMs milliseconds have passed; takes nothing off
-// the queue. True when something waits. The device's present pacing waits here.
-bool WaitForWindowEvent(int timeoutMs);
+// PeekMessageA (onlyNew false) or a native event arrives after the call
+// (onlyNew true), or until timeoutMs milliseconds have passed; takes nothing
+// off the queue. True when one does. The device's present pacing waits here.
+bool WaitForWindowEvent(int timeoutMs, bool onlyNew);
 
 // Destroys every window still open without sending it anything, releases
 // the capture and forgets all classes and queued messages. main() calls it

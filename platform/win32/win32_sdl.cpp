@@ -148,8 +148,14 @@ void PumpSdlEvents(SdlLayer& layer) {
 
 SDL_Window* SdlWindowFromHwnd(HWND window) { return NativeOf(Layer().system.Find(window)); }
 
-bool WaitForWindowEvent(int timeoutMs) {
-  if (Layer().system.HasWaiting()) return true;
+bool WaitForWindowEvent(int timeoutMs, bool onlyNew) {
+  SdlLayer& layer = Layer();
+  if (onlyNew) {
+    // What has come so far moves onto the message queue: only a later event ends the wait.
+    PumpSdlEvents(layer);
+  } else if (layer.system.HasWaiting()) {
+    return true;
+  }
   // With a null event SDL waits without taking the event off its queue.
   return SDL_WaitEventTimeout(nullptr, timeoutMs) == 1;
 }

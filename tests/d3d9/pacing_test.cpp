@@ -28,16 +28,18 @@ class Loop final : public PresentPacer::World {
   explicit Loop(std::vector<Event> events) : events_(events.begin(), events.end()) {}
 
   Clock::time_point Now() override { return now_; }
-  bool WaitForEvent(Clock::time_point until) override {
+  bool WaitForEvent(Clock::time_point until, bool onlyNew) override {
     ++waits;
-    if (!events_.empty() && Start() + events_.front().at <= std::max(now_, until)) {
-      now_ = std::max(now_, Start() + events_.front().at);
+    // The loop has taken every event that came before now; any left came since.
+    auto next = events_.begin();
+    if (onlyNew) next = std::ranges::find_if(events_, [&](auto& e) { return At(e) > now_; });
+    if (next != events_.end() && At(*next) <= std::max(now_, until)) {
+      now_ = std::max(now_, At(*next));
       return true;
     }
     now_ = std::max(now_, until);
     return false;
   }
-  void SleepUntil(Clock::time_point until) override { now_ = std::max(now_, until); }
 
   // Runs the loop until `end`; the times of the shown frames, from the start.
   std::vector<milliseconds> Run(milliseconds end) {
@@ -45,7 +47,7 @@ class Loop final : public PresentPacer::World {
     std::vector<milliseconds> shown;
     while (now_ < Start() + end) {
       bool changed = false;
-      for (; !events_.empty() && Start() + events_.front().at <= now_; events_.pop_front()) {
+      for (; !events_.empty() && At(events_.front()) <= now_; events_.pop_front()) {
         changed = changed || events_.front().kind != Kind::NOTHING_CHANGED;
       }
       now_ += DRAW;
@@ -60,6 +62,7 @@ class Loop final : public PresentPacer::World {
  private:
   // An hour after the clock's epoch, so that "never shown" lies long before.
   static Clock::time_point Start() { return Clock::time_point(std::chrono::hours(1)); }
+  static Clock::time_point At(const Event& e) { return Start() + e.at; }
 
   std::deque<Event> events_;
   Clock::time_point now_ = Start();
@@ -77,11 +80,20 @@ TEST(PresentPacer, ShowsAtOnceAfterAPeriodAndAtThePeriodsEndBefore) {
        {milliseconds(5002)}},
       {"an expose during idle is shown at once", {{milliseconds(3000), Kind::EXPOSE}},
        {milliseconds(3002)}},
-      // Shown at 2; the second input waits for 2 + 16, then comes with the third.
-      {"input within a period is shown at its end, with all input received by then",
-       {{milliseconds(0), Kind::INPUT}, {milliseconds(5), Kind::INPUT},
-        {milliseconds(17), Kind::INPUT}},
+      // Shown at 2; the input at 5 waits for the period's end, 2 + 16.
+      {"input within a period is shown at its end",
+       {{milliseconds(0), Kind::INPUT}, {milliseconds(5), Kind::INPUT}},
        {milliseconds(2), milliseconds(20)}},
+      // Inputs 8 ms apart within the period: the next is expected 8 (and a quarter) after the
+      // last, at 21 + 2 at the latest; it comes at 21 and is drawn at once, with all before it.
+      {"input streaming faster than the refresh is shown as the stream's next input comes",
+       {{milliseconds(0), Kind::INPUT}, {milliseconds(5), Kind::INPUT},
+        {milliseconds(13), Kind::INPUT}, {milliseconds(21), Kind::INPUT}},
+       {milliseconds(2), milliseconds(23)}},
+      {"a stream that stops waits out one interval and a quarter after its last input",
+       {{milliseconds(0), Kind::INPUT}, {milliseconds(5), Kind::INPUT},
+        {milliseconds(13), Kind::INPUT}},
+       {milliseconds(2), milliseconds(25)}},
       // Shown at 2; the move at 10 waits for 18 and draws a repeat, skipped at 20. The input at
       // 25 is more than a period after the frame shown at 2: shown at once, not 16 after the skip.
       {"a skipped repeat does not delay the next shown frame",
@@ -97,18 +109,27 @@ TEST(PresentPacer, ShowsAtOnceAfterAPeriodAndAtThePeriodsEndBefore) {
   }
 }
 
-TEST(PresentPacer, KeepsShownFramesAPeriodApartUnderAStreamOfInput) {
-  // Input every 8 ms (125 Hz) with a 3 ms wobble, for a second.
+TEST(PresentPacer, KeepsShownFramesAPeriodApartAndFreshUnderAStreamOfInput) {
+  // Input every 8 ms (125 Hz) with a 3 ms wobble, for a second: 11, 7, 7, 7, 11... apart.
   std::vector<Event> events;
   for (int i = 0; i < 125; ++i) events.push_back({milliseconds(8 * i + (i * 7) % 4), Kind::INPUT});
   const Shown shown = Loop(events).Run(milliseconds(1100));
   ASSERT_GE(shown.size(), 2u);
   for (std::size_t i = 1; i < shown.size(); ++i) EXPECT_GE(shown[i] - shown[i - 1], PERIOD);
-  // Not fewer frames than the period allows, give or take the draw: at least one every 18 ms.
-  EXPECT_GE(shown.size(), 1000u / 18);
-  // The last input (at 993 + its wobble) is on screen within a period and a draw.
-  EXPECT_LE(shown.back(), events.back().at + PERIOD + DRAW);
-  EXPECT_GE(shown.back(), events.back().at);
+  // At least one frame a period, the longest gap and a draw.
+  EXPECT_GE(shown.size(), 1000u / (16 + 11 + 2));
+  // How old the newest input in each frame is when it shows: mostly just the draw.
+  std::vector<milliseconds> ages;
+  for (const milliseconds at : shown) {
+    const auto newest = std::ranges::find_if(events, [&](auto& e) { return e.at > at - DRAW; });
+    ages.push_back(at - std::prev(newest)->at);
+  }
+  std::ranges::nth_element(ages, ages.begin() + ages.size() / 2);
+  EXPECT_EQ(ages[ages.size() / 2], DRAW);
+  // The last input (at 992) is on screen within a period, its gap and a quarter (at most 11 ms and
+  // a quarter), and a draw.
+  EXPECT_GE(shown.back(), milliseconds(992) + DRAW);
+  EXPECT_LE(shown.back(), milliseconds(992) + PERIOD + milliseconds(14) + DRAW);
 }
 
 }  // namespace
