@@ -218,7 +218,10 @@ class IDirect3DDevice9 {
                         DWORD stencil) = 0;
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
-  // The whole back buffer onto the device's window: all four arguments null.
+  // The whole back buffer onto the device's window: all four arguments null. A paced device
+  // (D3DPRESENT_INTERVAL_DEFAULT) returns when the next frame is worth drawing: once input or a
+  // window event waits, or after at most a tenth of a second, and never sooner than a refresh
+  // period after the last frame it showed.
   virtual HRESULT Present(const RECT* source, const RECT* dest, HWND overrideWindow,
                           const RGNDATA* dirty) = 0;
 
