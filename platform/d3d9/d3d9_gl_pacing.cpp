@@ -18,8 +18,9 @@ void PresentPacer::AfterPresent(bool shown) {
   }
   // Streaming faster than the refresh, the next event is expected a gap after the last (give or
   // take a quarter): drawn as it comes, the frame shows the newest input at once.
+  if (gap >= period_) return;
   const Clock::time_point expected = last + gap + gap / 4;
-  if (gap < period_ && expected > world_.Now()) world_.WaitForEvent(expected, true);
+  if (expected > world_.Now()) world_.WaitForEvent(expected, true);
 }
 
 }  // namespace d3d9gl
