@@ -71,8 +71,8 @@ struct Corner {
   dvec2 uv;
 };
 
-// The spot light's ambient, diffuse and specular factors at p with normal n [Attenuation and
-// Spotlight Factor]: none beyond its range; Theta and Phi are full cone angles.
+// The spot light's ambient, diffuse and specular factors at p with normal n, after Direct3D's
+// attenuation and spotlight factor: none beyond its range; Theta and Phi are full cone angles.
 inline void Light(const Scene& s, dvec3 p, dvec3 n, dvec3* ambient, dvec3* diffuse,
                   dvec3* specular) {
   const D3DLIGHT9& light = *s.light;
