@@ -305,13 +305,16 @@ TEST_F(WideTest, PacedSkipsRepeatsAndDrawsOnePictureIntoTheWindowOrOffscreenAndS
   Resize(900, 150);
   EXPECT_EQ(Present(s, &offscreen).stretchedFrames, first.stretchedFrames + 1);
   EXPECT_EQ(offscreen, window);
-  // Bilinear, 1.5 times across and halved down: where the four back buffer pixels a window pixel
-  // blends are alike, it shows their colour.
+  // Bilinear, 1.5 times across and halved down: window pixel (X, Y) blends back buffer columns
+  // either side of (X + 0.5) / 1.5 - 0.5 (the edge ones repeated) and rows 2Y and 2Y + 1 evenly.
   std::vector<Pixel> stretched;
   for (int i = 0; i < 900 * 150; ++i) {
-    const int x = static_cast<int>((i % 900 + 0.5) / 1.5 - 0.5), y = i / 900 * 2;
-    const D3DCOLOR* at = &window[y * 600 + std::clamp(x, 0, 598)];
-    stretched.push_back({Of(at[0]), at[0] == at[1] && at[0] == at[600] && at[0] == at[601]});
+    const double x = (i % 900 + 0.5) / 1.5 - 0.5, fx = x - std::floor(x);
+    const int left = std::clamp(static_cast<int>(std::floor(x)), 0, 599);
+    const int right = std::clamp(static_cast<int>(std::floor(x)) + 1, 0, 599);
+    const D3DCOLOR* row = &window[i / 900 * 2 * 600];
+    const auto column = [&](int c) { return (Of(row[c]) + Of(row[c + 600])) / 2.0; };
+    stretched.push_back({(1 - fx) * column(left) + fx * column(right), true});
   }
   ExpectPicture(Shown(900, 150), stretched);
 }
