@@ -50,7 +50,8 @@ Device::Device(Direct3D* d3d, SDL_Window* sdlWindow) : d3d_(d3d), sdlWindow_(sdl
 }
 
 Device::~Device() {
-  if (shown_.watching) SDL_DelEventWatch(WatchWindow, this);
+  // A watch never added (a failed creation) is not found, and nothing is removed.
+  SDL_DelEventWatch(WatchWindow, this);
   MakeCurrent();
   ReleaseBindings();
   DestroyGlObjects();
@@ -96,7 +97,6 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
   ApplyInitialGlState();
   shown_.windowId = SDL_GetWindowID(sdlWindow_);
   SDL_AddEventWatch(WatchWindow, this);
-  shown_.watching = true;
   CheckGl("CreateDevice");
   return D3D_OK;
 }

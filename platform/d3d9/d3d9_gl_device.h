@@ -49,7 +49,6 @@ struct ShownPicture {
   bool stale = true;  // the window may not show the last presented picture
   int width = 0, height = 0;
   std::uint32_t windowId = 0;
-  bool watching = false;  // WatchWindow is installed
 };
 
 // What draws read: the vertex stream, the texture of stage 0, the vertex array.
