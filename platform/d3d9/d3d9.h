@@ -37,7 +37,6 @@ enum D3DDEVTYPE : std::uint32_t { D3DDEVTYPE_HAL = 1 };
 
 enum D3DFORMAT : std::uint32_t {
   D3DFMT_UNKNOWN = 0,
-  D3DFMT_A8R8G8B8 = 21,
   D3DFMT_X8R8G8B8 = 22,
   D3DFMT_D16 = 80,
 };
@@ -209,7 +208,7 @@ class IDirect3DDevice9 {
   // fvf is 0 or the one vertex format the device draws; usage 0.
   virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                      IDirect3DVertexBuffer9** buffer, HANDLE* shared) = 0;
-  // One level, usage 0, X8R8G8B8 or A8R8G8B8 (whose alpha nothing reads).
+  // One level, usage 0, X8R8G8B8.
   virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                 D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* shared) = 0;
 

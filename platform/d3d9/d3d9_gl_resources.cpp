@@ -47,7 +47,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
   if (width == 0 || height == 0 || width > maxTextureSide_ || height > maxTextureSide_) {
     return D3DERR_INVALIDCALL;
   }
-  if (format != D3DFMT_X8R8G8B8 && format != D3DFMT_A8R8G8B8) return D3DERR_INVALIDCALL;
+  if (format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
   if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
   MakeCurrent();
   std::vector<std::uint8_t> texels;

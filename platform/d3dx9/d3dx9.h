@@ -53,9 +53,8 @@ D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* out);
 D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
                                        const D3DXQUATERNION* q2);
 
-// Loads an image file into a new X8R8G8B8 (or A8R8G8B8 when the image has
-// alpha) texture, stretched to power-of-two sides and clamped to the device's
-// maximum texture size. A backslash in fileName is a path separator.
+// Loads a JPEG file into a new X8R8G8B8 texture, stretched to power-of-two
+// sides and clamped to the device's maximum texture size. A backslash in fileName is a path separator.
 // Negative for a missing, unreadable, undecodable or empty file, or one too
 // large to hold; *texture is then left as it was.
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,

@@ -1,6 +1,6 @@
-// D3DXCreateTextureFromFileA: reads a JPEG or PNG file, checks the
-// size its header claims before anything is decoded, decodes it with
-// SDL2_image, stretches it to power-of-two sides with a triangle filter
+// D3DXCreateTextureFromFileA: reads a JPEG file, checks the size its
+// header claims before anything is decoded, decodes it with SDL2_image,
+// stretches it to power-of-two sides with a triangle filter
 // (clamped to the device's largest texture) and fills one mip level of a new
 // texture through the device's own CreateTexture and LockRect.
 #include <SDL.h>
@@ -31,18 +31,16 @@ constexpr std::uint64_t MAX_IMAGE_PIXELS = std::uint64_t{1} << 25;  // 128 MiB a
 // would take hundreds of MiB for nothing a texture can show.
 constexpr std::uint32_t MAX_IMAGE_SIDE = 65536;
 
-// What an image file's header says.
+// The image size a JPEG's frame header gives.
 struct ImageHeader {
-  const char* type = nullptr;  // "PNG" or "JPG"
   std::uint32_t width = 0;
   std::uint32_t height = 0;
 };
 
-// Pixels as 0xAARRGGBB, rows top first.
+// Pixels as 0xXXRRGGBB, rows top first.
 struct Image {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  bool hasAlpha = false;
   std::vector<std::uint32_t> pixels;
 };
 
@@ -97,15 +95,6 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes, co
 }
 
 std::uint32_t Be16(const std::uint8_t* p) { return (p[0] << 8) | p[1]; }
-std::uint32_t Be32(const std::uint8_t* p) { return (Be16(p) << 16) | Be16(p + 2); }
-
-bool PngHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
-  static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (b.size() < 24 || std::memcmp(b.data(), signature, 8) != 0) return false;
-  if (std::memcmp(b.data() + 12, "IHDR", 4) != 0) return false;
-  *h = {"PNG", Be32(b.data() + 16), Be32(b.data() + 20)};
-  return true;
-}
 
 // Walks the JPEG markers up to the first frame header (SOFn), which holds the size.
 bool JpegHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
@@ -127,7 +116,7 @@ bool JpegHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
       if (i + 7 > n) return false;
-      *h = {"JPG", Be16(b.data() + i + 5), Be16(b.data() + i + 3)};
+      *h = {Be16(b.data() + i + 5), Be16(b.data() + i + 3)};
       return true;
     }
     if (length < 2) return false;
@@ -136,16 +125,11 @@ bool JpegHeader(const std::vector<std::uint8_t>& b, ImageHeader* h) {
   return false;
 }
 
-// Recognises the file's format and the size its header claims, and checks
-// that size before anything is decoded.
+// Recognises a JPEG and the size its header claims, and checks that size
+// before anything is decoded. The viewer's texture is a JPEG, and JPEG is the
+// one format read: no other decoder is reachable from a file's contents.
 bool ReadHeader(const std::vector<std::uint8_t>& bytes, ImageHeader* header, const char** why) {
-  // GIF is left out on purpose: the texture loader of the API we follow does
-  // not read it, and SDL_image's GIF decoder frees a wild pointer on some
-  // malformed files. BMP is left out
-  // too: the viewer's texture is a JPEG, and PNG covers lossless images.
-  if (!PngHeader(bytes, header) && !JpegHeader(bytes, header)) {
-    return Explain(why, "is not a readable JPEG or PNG image");
-  }
+  if (!JpegHeader(bytes, header)) return Explain(why, "is not a readable JPEG image");
   if (header->width == 0 || header->height == 0) return Explain(why, "holds an empty image");
   // Only the pixel count matters: a long, thin image is stretched down to the
   // device's limit like any other.
@@ -186,32 +170,24 @@ bool CopySurface(SDL_Surface* argb, const ImageHeader& header, Image* image) {
   return true;
 }
 
-// Runs the decoder of the header's format alone. IMG_LoadTyped_RW would not do:
-// it sniffs the content again and may hand a damaged JPEG to another decoder,
-// such as the SVG one, which leaks.
-SDL_Surface* DecodeAs(const char* type, SDL_RWops* source) {
-  return std::strcmp(type, "PNG") == 0 ? IMG_LoadPNG_RW(source) : IMG_LoadJPG_RW(source);
-}
-
-// Decodes bytes as the header's type into 0xAARRGGBB pixels.
+// Decodes the JPEG in bytes into pixels. The JPEG decoder is called by name:
+// IMG_Load_RW would sniff the content again and may hand a damaged JPEG to
+// another decoder, such as the SVG one, which leaks.
 bool Decode(const std::vector<std::uint8_t>& bytes, const ImageHeader& header, Image* image,
             const char** why) {
   SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
   if (source == nullptr) return Explain(why, "cannot be decoded");
-  SDL_Surface* decoded = DecodeAs(header.type, source);
+  SDL_Surface* decoded = IMG_LoadJPG_RW(source);
   SDL_RWclose(source);
   if (decoded == nullptr) return Explain(why, "cannot be decoded");
-  const bool jpeg = std::strcmp(header.type, "JPG") == 0;
-  const bool fourChannels = decoded->format->Amask != 0;
-  // A JPEG carries no alpha; other formats have it as a channel or a colour key.
-  image->hasAlpha = !jpeg && (fourChannels || SDL_HasColorKey(decoded) == SDL_TRUE);
+  const bool cmyk = decoded->format->Amask != 0;  // a JPEG has no alpha: four channels are CMYK
   SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
   SDL_FreeSurface(decoded);
   if (argb == nullptr) return Explain(why, "cannot be converted");
   const bool copied = CopySurface(argb, header, image);
   SDL_FreeSurface(argb);
   if (!copied) return Explain(why, "decodes to a size its header does not claim");
-  if (jpeg && fourChannels) FlattenCmyk(image);
+  if (cmyk) FlattenCmyk(image);
   return true;
 }
 
@@ -244,66 +220,30 @@ std::vector<std::vector<Tap>> TentTaps(std::uint32_t from, std::uint32_t to) {
   return taps;
 }
 
-// Writes row `y` of image, filtered across to the new width, into out (4 floats a texel).
-void FilterRow(const Image& image, std::uint32_t y, const std::vector<std::vector<Tap>>& across,
-               float* out) {
-  const std::uint32_t* row = image.pixels.data() + std::size_t{y} * image.width;
-  for (std::size_t x = 0; x < across.size(); ++x) {
-    float sum[4] = {0, 0, 0, 0};
-    for (const Tap& tap : across[x]) {
-      const std::uint32_t p = row[tap.index];
-      for (int c = 0; c < 4; ++c) sum[c] += tap.weight * static_cast<float>((p >> (8 * c)) & 0xFFu);
-    }
-    std::copy(sum, sum + 4, out + 4 * x);
-  }
-}
-
-// Rows filtered across, kept while the rows below still need them. Output
-// rows draw on a sliding window of source rows, so a direct-mapped cache a
-// little larger than the window filters each source row about once.
-class FilteredRows {
- public:
-  FilteredRows(const Image& image, const std::vector<std::vector<Tap>>& across, std::size_t slots)
-      : image_(image), across_(across), cached_(slots, -1), rows_(slots * 4 * across.size()) {}
-
-  const float* Row(std::uint32_t y) {
-    const std::size_t slot = y % cached_.size();
-    float* row = rows_.data() + slot * 4 * across_.size();
-    if (cached_[slot] != y) {
-      FilterRow(image_, y, across_, row);
-      cached_[slot] = y;
-    }
-    return row;
-  }
-
- private:
-  const Image& image_;
-  const std::vector<std::vector<Tap>>& across_;
-  std::vector<std::int64_t> cached_;  // the source row in each slot, -1 for none
-  std::vector<float> rows_;
-};
-
+// Filters each new row down from the source rows its taps name, then across.
+// Whatever the two scales, the work stays within a few passes over the source
+// and the memory within one source row.
 Image Resample(const Image& image, std::uint32_t width, std::uint32_t height) {
-  Image out{width, height, image.hasAlpha, {}};
+  Image out{width, height, {}};
   out.pixels.resize(std::size_t{width} * height);
   const auto across = TentTaps(image.width, width);
   const auto down = TentTaps(image.height, height);
-  std::size_t window = 1;
-  for (const auto& taps : down) window = std::max(window, taps.size());
-  FilteredRows rows(image, across, window + 1);
-  std::vector<float> sum(std::size_t{4} * width);
+  std::vector<float> column(std::size_t{4} * image.width);  // 4 floats a source texel
   for (std::uint32_t y = 0; y < height; ++y) {
-    std::fill(sum.begin(), sum.end(), 0.0f);
+    std::fill(column.begin(), column.end(), 0.0f);
     for (const Tap& tap : down[y]) {
-      const float* row = rows.Row(tap.index);
-      for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += tap.weight * row[i];
+      const std::uint32_t* row = image.pixels.data() + std::size_t{tap.index} * image.width;
+      for (std::size_t i = 0; i < column.size(); ++i) {
+        column[i] += tap.weight * static_cast<float>((row[i / 4] >> (8 * (i % 4))) & 0xFFu);
+      }
     }
     for (std::uint32_t x = 0; x < width; ++x) {
       std::uint32_t p = 0;
       for (int c = 0; c < 4; ++c) {
+        float sum = 0.0f;
+        for (const Tap& tap : across[x]) sum += tap.weight * column[4 * tap.index + c];
         // Weights are positive and sum to one: round by adding a half.
-        const float v = std::min(sum[4 * x + c], 255.0f) + 0.5f;
-        p |= static_cast<std::uint32_t>(v) << (8 * c);
+        p |= static_cast<std::uint32_t>(std::min(sum, 255.0f) + 0.5f) << (8 * c);
       }
       out.pixels[std::size_t{y} * width + x] = p;
     }
@@ -319,10 +259,9 @@ std::uint32_t PowerOfTwoAtLeast(std::uint32_t n) {
 
 // Makes the texture and fills its only level from image.
 HRESULT FillTexture(IDirect3DDevice9* device, const Image& image, IDirect3DTexture9** texture) {
-  const D3DFORMAT format = image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
   IDirect3DTexture9* made = nullptr;
-  HRESULT result = device->CreateTexture(image.width, image.height, 1, 0, format, D3DPOOL_MANAGED,
-                                         &made, nullptr);
+  HRESULT result = device->CreateTexture(image.width, image.height, 1, 0, D3DFMT_X8R8G8B8,
+                                         D3DPOOL_MANAGED, &made, nullptr);
   if (FAILED(result)) return result;
   D3DLOCKED_RECT locked{};
   result = made->LockRect(0, &locked, nullptr, 0);
@@ -332,7 +271,7 @@ HRESULT FillTexture(IDirect3DDevice9* device, const Image& image, IDirect3DTextu
                                                    std::size_t{y} * locked.Pitch);
       const std::uint32_t* from = image.pixels.data() + std::size_t{y} * image.width;
       for (std::uint32_t x = 0; x < image.width; ++x) {
-        row[x] = image.hasAlpha ? from[x] : (from[x] | 0xFF000000u);
+        row[x] = from[x] | 0xFF000000u;
       }
     }
     result = made->UnlockRect(0);
