@@ -57,7 +57,7 @@ enum D3DRENDERSTATETYPE : std::uint32_t {
 };
 
 enum D3DCULL : std::uint32_t { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
-enum D3DZBUFFERTYPE : std::uint32_t { D3DZB_FALSE = 0, D3DZB_TRUE = 1 };
+enum D3DZBUFFERTYPE : std::uint32_t { D3DZB_TRUE = 1 };
 enum D3DMATERIALCOLORSOURCE : std::uint32_t {
   D3DMCS_MATERIAL = 0,
   D3DMCS_COLOR1 = 1,

@@ -24,13 +24,13 @@ LiveCounts g_live;
 
 // Whether the presentation parameters ask for what this layer offers: a windowed,
 // discarding, single-buffered X8R8G8B8 back buffer without multisampling, no
-// depth buffer or a 16-bit one, presented paced or unpaced.
+// 16-bit depth buffer, presented paced or unpaced.
 bool Offered(const D3DPRESENT_PARAMETERS& p) {
   return p.Windowed && p.FullScreen_RefreshRateInHz == 0 &&
          p.MultiSampleType == D3DMULTISAMPLE_NONE && p.BackBufferCount <= 1 &&
          (p.BackBufferFormat == D3DFMT_UNKNOWN || p.BackBufferFormat == D3DFMT_X8R8G8B8) &&
          p.SwapEffect == D3DSWAPEFFECT_DISCARD &&
-         (!p.EnableAutoDepthStencil || p.AutoDepthStencilFormat == D3DFMT_D16) &&
+         p.EnableAutoDepthStencil && p.AutoDepthStencilFormat == D3DFMT_D16 &&
          (p.PresentationInterval == D3DPRESENT_INTERVAL_DEFAULT ||
           p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE);
 }

@@ -80,7 +80,7 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
       params.BackBufferWidth != 0 ? params.BackBufferWidth : static_cast<UINT>(drawableWidth);
   back_.height =
       params.BackBufferHeight != 0 ? params.BackBufferHeight : static_cast<UINT>(drawableHeight);
-  result = CreateBackBuffer(params.EnableAutoDepthStencil != FALSE);
+  result = CreateBackBuffer();
   if (FAILED(result)) return result;
   // Known before any window is shown: a context that cannot build the program
   // cannot draw at all.
@@ -92,8 +92,8 @@ HRESULT Device::Initialise(const D3DPRESENT_PARAMETERS& params) {
   GLint maxTexture = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
   maxTextureSide_ = std::min<UINT>(static_cast<UINT>(std::max(maxTexture, 1)), MAX_TEXTURE_SIDE);
-  state_ = DefaultFixedState(back_.hasDepth);
-  log_ = FrameLog(pacer_.has_value(), D3DCLEAR_TARGET | (back_.hasDepth ? D3DCLEAR_ZBUFFER : 0));
+  state_ = DefaultFixedState();
+  log_ = FrameLog(pacer_.has_value());
   ApplyInitialGlState();
   shown_.windowId = SDL_GetWindowID(sdlWindow_);
   SDL_AddEventWatch(WatchWindow, this);
@@ -133,7 +133,7 @@ HRESULT Device::CreateContext() {
 
 // The offscreen copy, and whether the window's own buffers can stand in for
 // it: 8-bit colour, and a depth buffer that orders fragments as a 16-bit one.
-HRESULT Device::CreateBackBuffer(bool depth) {
+HRESULT Device::CreateBackBuffer() {
   GLint maxSide = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSide);
   const UINT width = back_.width, height = back_.height;
@@ -141,11 +141,10 @@ HRESULT Device::CreateBackBuffer(bool depth) {
       height > static_cast<UINT>(maxSide)) {
     return Fail(D3DERR_INVALIDCALL, "CreateDevice: back buffer size is zero or too large");
   }
-  back_.hasDepth = depth;
   const GLint windowDepth = AttachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE);
-  back_.roundDepth = depth && windowDepth > 16;
-  back_.windowFits = AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
-                     (!depth || windowDepth >= 16);
+  back_.roundDepth = windowDepth > 16;
+  back_.windowFits =
+      AttachmentBits(GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 && windowDepth >= 16;
   const auto w = static_cast<GLsizei>(width), h = static_cast<GLsizei>(height);
   back_.framebuffer = CreateGl(glGenFramebuffers);
   glBindFramebuffer(GL_FRAMEBUFFER, back_.framebuffer);
@@ -155,13 +154,11 @@ HRESULT Device::CreateBackBuffer(bool depth) {
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             back_.colorBuffer);
-  if (depth) {
-    back_.depthBuffer = CreateGl(glGenRenderbuffers);
-    glBindRenderbuffer(GL_RENDERBUFFER, back_.depthBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                              back_.depthBuffer);
-  }
+  back_.depthBuffer = CreateGl(glGenRenderbuffers);
+  glBindRenderbuffer(GL_RENDERBUFFER, back_.depthBuffer);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                            back_.depthBuffer);
   if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
     return Fail(D3DERR_NOTAVAILABLE, "CreateDevice: the back buffer framebuffer is incomplete");
   }
@@ -171,8 +168,10 @@ HRESULT Device::CreateBackBuffer(bool depth) {
 void Device::ApplyInitialGlState() {
   glViewport(0, 0, static_cast<GLsizei>(back_.width), static_cast<GLsizei>(back_.height));
   // Direct3D 9's defaults where GL's differ: no dithering (D3DRS_DITHERENABLE
-  // FALSE), ZFUNC LESSEQUAL. Blending, stencil and scissor are off in both.
+  // FALSE), the depth test on (ZENABLE TRUE with a depth buffer), ZFUNC
+  // LESSEQUAL. Blending, stencil and scissor are off in both.
   glDisable(GL_DITHER);
+  glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   // Direct3D's front faces wind clockwise on screen. The shader's turn of y
   // under clip control mirrors every triangle, and GL's facing test does not
@@ -185,7 +184,7 @@ void Device::ApplyInitialGlState() {
   // A new back buffer starts black and at the far depth rather than undefined.
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   cleared_.color = 0xFF000000u;
-  glClear(GL_COLOR_BUFFER_BIT | (back_.hasDepth ? GL_DEPTH_BUFFER_BIT : 0));
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   dirty_ = DIRTY_ALL;
 }
 

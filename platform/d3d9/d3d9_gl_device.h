@@ -31,7 +31,6 @@ class Direct3D;
 // into the offscreen copy only while the window's size differs from it.
 struct BackBuffer {
   UINT width = 0, height = 0;
-  bool hasDepth = false;
   GLuint framebuffer = 0, colorBuffer = 0, depthBuffer = 0;
   bool windowFits = false;  // the window's buffers can hold the back buffer's picture
   bool roundDepth = false;  // the window's depth is finer than 16 bits: round it
@@ -114,7 +113,7 @@ class Device final : public IDirect3DDevice9 {
   // Context and targets.
   HRESULT Initialise(const D3DPRESENT_PARAMETERS& params);
   HRESULT CreateContext();
-  HRESULT CreateBackBuffer(bool depth);
+  HRESULT CreateBackBuffer();
   void ApplyInitialGlState();
   void DestroyGlObjects();
   void ChooseTarget();
@@ -154,7 +153,7 @@ class Device final : public IDirect3DDevice9 {
   unsigned dirty_ = DIRTY_ALL;
   bool inScene_ = false;
   ClearValues cleared_;
-  FrameLog log_{false, 0};
+  FrameLog log_{false};
   D3DGlDeviceStats stats_{};
 };
 

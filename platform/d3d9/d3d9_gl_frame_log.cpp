@@ -16,8 +16,7 @@ float Channel(D3DCOLOR color, int shift) {
 
 }  // namespace
 
-FrameLog::FrameLog(bool holdRepeats, DWORD fullClear)
-    : holdRepeats_(holdRepeats), fullClear_(fullClear) {}
+FrameLog::FrameLog(bool holdRepeats) : holdRepeats_(holdRepeats) {}
 
 bool FrameLog::Hold(const FrameCommand& command) {
   const bool draw = std::holds_alternative<DrawCommand>(command);
@@ -43,11 +42,11 @@ void FrameLog::EndFrame() {
   std::swap(previous_, frame_);
   frame_.clear();
   heldBack_.clear();
-  // Only a frame that starts from a cleared target (and depth buffer) is
+  // Only a frame that starts from a cleared target and depth buffer is
   // determined by its own commands alone.
   const ClearCommand* first =
       previous_.empty() ? nullptr : std::get_if<ClearCommand>(&previous_.front().command);
-  holding_ = holdRepeats_ && first != nullptr && (first->flags & fullClear_) == fullClear_;
+  holding_ = holdRepeats_ && first != nullptr && first->flags == FULL_CLEAR;
 }
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
@@ -55,7 +54,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
   if (count != 0 || rects != nullptr) return D3DERR_INVALIDCALL;
   if ((flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER)) != 0) return D3DERR_INVALIDCALL;
   const bool depth = (flags & D3DCLEAR_ZBUFFER) != 0;
-  if (depth && (!back_.hasDepth || !(z >= 0.0f && z <= 1.0f))) return D3DERR_INVALIDCALL;
+  if (depth && !(z >= 0.0f && z <= 1.0f)) return D3DERR_INVALIDCALL;
   MakeCurrent();
   Issue(ClearCommand{flags, color, z});
   return D3D_OK;

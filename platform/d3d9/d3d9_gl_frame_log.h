@@ -37,8 +37,7 @@ using FrameCommand = std::variant<ClearCommand, DrawCommand>;
 class FrameLog {
  public:
   // holdRepeats: whether frames may be held back at all (paced devices).
-  // fullClear: the clear flags that leave a frame depending on its own commands alone.
-  FrameLog(bool holdRepeats, DWORD fullClear);
+  explicit FrameLog(bool holdRepeats);
 
   // Logs the frame's next command. True when it repeats the previous frame's
   // command at the same place and is held back; false when it must run now,
@@ -60,8 +59,9 @@ class FrameLog {
     bool operator==(const Entry&) const = default;
   };
 
+  // The clear that leaves a frame depending on its own commands alone.
+  static constexpr DWORD FULL_CLEAR = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
   bool holdRepeats_;
-  DWORD fullClear_;
   std::vector<Entry> frame_, previous_;
   std::vector<FrameCommand> heldBack_;
   std::vector<FrameCommand> running_;  // what TakeHeldBack handed out last

@@ -27,10 +27,11 @@ struct RenderStateRule {
 constexpr DWORD ANY = 0xFFFFFFFFu;
 constexpr float PI = 3.14159265358979f;
 
-// Only lit drawing is offered: LIGHTING keeps its default, TRUE.
+// Only lit, depth-tested drawing is offered: LIGHTING and ZENABLE keep their
+// defaults, TRUE (every device has its 16-bit depth buffer).
 constexpr RenderStateRule RENDER_STATE_RULES[] = {
-    {D3DRS_ZENABLE, D3DZB_TRUE, D3DZB_FALSE, D3DZB_TRUE, DIRTY_RASTER},
-    {D3DRS_CULLMODE, D3DCULL_CCW, D3DCULL_NONE, D3DCULL_CCW, DIRTY_RASTER},
+    {D3DRS_ZENABLE, D3DZB_TRUE, D3DZB_TRUE, D3DZB_TRUE, 0},
+    {D3DRS_CULLMODE, D3DCULL_CCW, D3DCULL_NONE, D3DCULL_CCW, DIRTY_CULLING},
     {D3DRS_SPECULARENABLE, FALSE, FALSE, TRUE, DIRTY_LIGHTING},
     {D3DRS_LIGHTING, TRUE, TRUE, TRUE, 0},
     {D3DRS_AMBIENT, 0, 0, ANY, DIRTY_LIGHTING},
@@ -63,12 +64,11 @@ D3DMATRIX Identity() {
 
 }  // namespace
 
-FixedState DefaultFixedState(bool autoDepth) {
+FixedState DefaultFixedState() {
   FixedState state;
   for (const RenderStateRule& rule : RENDER_STATE_RULES) {
     state.render[rule.state] = rule.defaultValue;
   }
-  state.render[D3DRS_ZENABLE] = autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
   state.world = state.view = state.projection = Identity();
   return state;
 }
@@ -117,12 +117,7 @@ bool AcceptLight(const D3DLIGHT9& l) {
   return l.Theta >= 0.0f && l.Theta <= l.Phi && l.Phi <= PI && l.Falloff >= 0.0f;
 }
 
-void ApplyRasterState(const FixedState& state, bool hasDepth) {
-  if (hasDepth && state.render[D3DRS_ZENABLE] != D3DZB_FALSE) {
-    glEnable(GL_DEPTH_TEST);
-  } else {
-    glDisable(GL_DEPTH_TEST);
-  }
+void ApplyCulling(const FixedState& state) {
   // GL's front faces are Direct3D's clockwise ones (see glFrontFace), so GL's
   // back faces are the counter-clockwise ones that D3DCULL_CCW removes.
   const DWORD cull = state.render[D3DRS_CULLMODE];
@@ -259,7 +254,7 @@ void Device::StateChanging() {
 
 void Device::FlushState() {
   if (dirty_ == 0) return;
-  if ((dirty_ & DIRTY_RASTER) != 0) ApplyRasterState(state_, back_.hasDepth);
+  if ((dirty_ & DIRTY_CULLING) != 0) ApplyCulling(state_);
   if ((dirty_ & DIRTY_STREAM) != 0) SpecifyVertexLayout();
   if ((dirty_ & DIRTY_TEXTURE) != 0) {
     const Texture* texture = bound_.texture;

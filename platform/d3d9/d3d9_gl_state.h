@@ -17,7 +17,7 @@ constexpr int RENDER_STATE_SLOTS = 256;  // D3DRENDERSTATETYPE values are below 
 
 // Groups of state whose GL counterpart must be sent again before the next draw.
 enum Dirty : unsigned {
-  DIRTY_RASTER = 1u << 0,     // depth test, culling
+  DIRTY_CULLING = 1u << 0,
   DIRTY_TRANSFORM = 1u << 1,  // world-view, projection, normal matrix
   DIRTY_LIGHT = 1u << 2,      // the camera-space light (it follows the view too)
   DIRTY_MATERIAL = 1u << 3,
@@ -36,8 +36,8 @@ struct FixedState {
   D3DMATRIX world{}, view{}, projection{};
 };
 
-// Direct3D 9's defaults; ZENABLE follows the auto depth buffer.
-FixedState DefaultFixedState(bool autoDepth);
+// Direct3D 9's defaults.
+FixedState DefaultFixedState();
 // Whether value is one the device draws faithfully for render state `state`;
 // *dirty receives the groups it affects. False for states it does not offer.
 bool AcceptRenderState(DWORD state, DWORD value, unsigned* dirty);
@@ -45,7 +45,7 @@ bool AcceptRenderState(DWORD state, DWORD value, unsigned* dirty);
 bool AcceptStageState(DWORD stage, DWORD type, DWORD value);
 // Whether light is a spot light the shader evaluates as Direct3D 9 does.
 bool AcceptLight(const D3DLIGHT9& light);
-// Applies the depth test and culling of state to GL.
-void ApplyRasterState(const FixedState& state, bool hasDepth);
+// Applies the culling of state to GL.
+void ApplyCulling(const FixedState& state);
 
 }  // namespace d3d9gl
