@@ -7,27 +7,6 @@
 #include <utility>
 
 namespace win32_core {
-namespace {
-
-// A message as PeekMessageA hands it out. Nothing reads the time of a posted message.
-MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG msg{};
-  msg.hwnd = window;
-  msg.message = message;
-  msg.wParam = wParam;
-  msg.lParam = lParam;
-  return msg;
-}
-
-// Moves the first message of a queue into *out; false when the queue is empty.
-bool TakeFirst(std::deque<MSG>& queue, MSG* out) {
-  if (queue.empty()) return false;
-  *out = queue.front();
-  queue.pop_front();
-  return true;
-}
-
-}  // namespace
 
 ATOM WindowSystem::RegisterClass(const WNDCLASSEXA* wc) {
   if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpfnWndProc == nullptr) return 0;
@@ -87,7 +66,6 @@ void WindowSystem::Clear() {
   for (auto& [handle, record] : windows_) native_.DestroyNative(*record);
   windows_.clear();
   classes_.clear();
-  posted_.clear();
   input_.clear();
   quitPending_ = false;
   quitCode_ = 0;
@@ -104,12 +82,6 @@ std::vector<HWND> WindowSystem::Windows() const {
   return handles;
 }
 
-BOOL WindowSystem::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (window != nullptr && Find(window) == nullptr) return FALSE;
-  posted_.push_back(MakeMessage(window, message, wParam, lParam));
-  return TRUE;
-}
-
 void WindowSystem::PostQuit(int exitCode) {
   quitPending_ = true;
   quitCode_ = exitCode;
@@ -118,13 +90,15 @@ void WindowSystem::PostQuit(int exitCode) {
 void WindowSystem::QueueInput(const MSG& msg) { input_.push_back(msg); }
 
 bool WindowSystem::Next(MSG* msg) {
-  if (TakeFirst(posted_, msg)) return true;
   if (quitPending_) {
-    *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0);
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, 0, {}};
     quitPending_ = false;
     return true;
   }
-  return TakeFirst(input_, msg);
+  if (input_.empty()) return false;
+  *msg = input_.front();
+  input_.pop_front();
+  return true;
 }
 
 LRESULT WindowSystem::Dispatch(const MSG* msg) {

@@ -69,18 +69,14 @@ class WindowSystem {
   // Handles of the live windows, oldest first.
   std::vector<HWND> Windows() const;
 
-  // PostMessageA: queues a message for a live window, or for the thread when
-  // window is null. FALSE for any other handle.
-  BOOL Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // PostQuitMessage: WM_QUIT comes out after the messages posted before it.
   void PostQuit(int exitCode);
-  // Queues a message made from native input; it comes out after posted ones.
+  // Queues a message made from native input.
   void QueueInput(const MSG& msg);
-  // Takes the next waiting message off its queue: posted messages, then
-  // WM_QUIT, then input. False when none waits.
+  // Takes the next waiting message: WM_QUIT, then input. False when none waits.
   bool Next(MSG* msg);
   // Whether Next would return a message.
-  bool HasWaiting() const { return !posted_.empty() || quitPending_ || !input_.empty(); }
+  bool HasWaiting() const { return quitPending_ || !input_.empty(); }
 
   // DispatchMessageA: the window's procedure on the message; 0 for a message
   // to no window or to a window that is gone.
@@ -95,7 +91,6 @@ class WindowSystem {
   NativeWindows& native_;
   std::map<std::string, WNDPROC> classes_;  // each class's window procedure
   std::map<HWND, std::unique_ptr<WindowRecord>> windows_;
-  std::deque<MSG> posted_;
   std::deque<MSG> input_;
   bool quitPending_ = false;
   int quitCode_ = 0;

@@ -173,7 +173,10 @@ BOOL DestroyWindow(HWND window) { return windows.DestroyWindow(window); }
 BOOL TranslateMessage(const MSG*) { return FALSE; }
 LRESULT DispatchMessageA(const MSG* msg) { return windows.Dispatch(msg); }
 void PostQuitMessage(int code) { windows.PostQuit(code); }
-BOOL PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) { return windows.Post(w, m, wp, lp); }
+BOOL PostMessageA(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  windows.QueueInput(MSG{w, m, wp, lp, 0, {}});
+  return TRUE;
+}
 LRESULT DefWindowProcA(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return windows.DefaultProc(w, m, wp, lp);
 }

@@ -30,6 +30,6 @@ void Reset();
 
 }  // namespace fake
 
-// Win32's PostMessageA, which only the tests call: queues a message for a live window (or the
-// thread, when window is null) to come out of PeekMessageA before WM_QUIT and input.
+// Win32's PostMessageA, which only the tests call: queues a message to come out of PeekMessageA
+// as input does.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
