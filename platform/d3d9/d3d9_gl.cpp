@@ -129,15 +129,6 @@ D3DGlLiveCounts D3DGlGetLiveCounts() {
   return {d3d9gl::g_live.interfaces, d3d9gl::g_live.glObjects, d3d9gl::g_live.contexts};
 }
 
-HRESULT D3DGlReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>* pixels, UINT* width,
-                            UINT* height) {
-  auto* ours = dynamic_cast<d3d9gl::Device*>(device);
-  if (ours == nullptr || pixels == nullptr || width == nullptr || height == nullptr) {
-    return D3DERR_INVALIDCALL;
-  }
-  return ours->ReadBackBuffer(pixels, width, height);
-}
-
 D3DGlDeviceStats D3DGlGetDeviceStats(IDirect3DDevice9* device) {
   auto* ours = dynamic_cast<d3d9gl::Device*>(device);
   return ours != nullptr ? ours->Stats() : D3DGlDeviceStats{};

@@ -1,11 +1,10 @@
-// Extras of the OpenGL device for tests and benchmarks: counts of live
-// objects (so a test can assert that nothing outlives a release), the back
-// buffer's pixels, and counters of the device's presentation. Only code that
+// Extras of the OpenGL device for tests: counts of live objects (so a test
+// can assert that nothing outlives a release) and counters of the device's
+// presentation. Only code that
 // links the real device (tavenor_d3d9_gl) may call these.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "platform/d3d9/d3d9.h"
 
@@ -27,12 +26,6 @@ struct D3DGlDeviceStats {
   // from the back buffer's; every other frame is drawn into the window itself.
   std::uint64_t stretchedFrames;
 };
-
-// Copies the device's back buffer into *pixels as 0xAARRGGBB (alpha 0xFF),
-// top row first, and its size into *width, *height. D3DERR_INVALIDCALL for a
-// device that is not this layer's.
-HRESULT D3DGlReadBackBuffer(IDirect3DDevice9* device, std::vector<D3DCOLOR>* pixels, UINT* width,
-                            UINT* height);
 
 // The device's counters; all zero for a device that is not this layer's.
 D3DGlDeviceStats D3DGlGetDeviceStats(IDirect3DDevice9* device);

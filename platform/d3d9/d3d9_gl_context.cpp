@@ -223,26 +223,4 @@ void Device::ChooseTarget() {
   target_.bound = target;
 }
 
-HRESULT Device::ReadBackBuffer(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height) {
-  MakeCurrent();
-  ChooseTarget();
-  RunHeldBack();
-  const UINT w = back_.width, h = back_.height;
-  std::vector<D3DCOLOR> bottomUp(static_cast<std::size_t>(w) * h);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, target_.intoWindow ? 0 : back_.framebuffer);
-  // BGRA with 8_8_8_8_REV packs each pixel as 0xAARRGGBB on any byte order.
-  glReadPixels(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h), GL_BGRA,
-               GL_UNSIGNED_INT_8_8_8_8_REV, bottomUp.data());
-  pixels->resize(bottomUp.size());
-  for (UINT row = 0; row < h; ++row) {
-    const D3DCOLOR* from = bottomUp.data() + static_cast<std::size_t>(h - 1 - row) * w;
-    D3DCOLOR* to = pixels->data() + static_cast<std::size_t>(row) * w;
-    for (UINT x = 0; x < w; ++x) to[x] = from[x] | 0xFF000000u;  // X8R8G8B8
-  }
-  *width = w;
-  *height = h;
-  CheckGl("ReadBackBuffer");
-  return D3D_OK;
-}
-
 }  // namespace d3d9gl

@@ -104,7 +104,6 @@ class Device final : public IDirect3DDevice9 {
   // bindings, resource contents): the commands held back so far run now, with
   // what they saw, and later draws no longer count as repeats of earlier ones.
   void StateChanging();
-  HRESULT ReadBackBuffer(std::vector<D3DCOLOR>* pixels, UINT* width, UINT* height);
   D3DGlDeviceStats Stats() const { return stats_; }
 
  private:
