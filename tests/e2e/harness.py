@@ -1,6 +1,6 @@
 """Runs the real viewer under real input. On X11 through xdotool, wmctrl and ImageMagick's import;
 on Wayland in a private headless compositor (sway, or weston's headless backend, which offers no
-seat) through our virtual-pointer client, swaymsg and grim."""
+seat) through a virtual pointer of our own, swaymsg and grim."""
 
 import atexit
 import collections
@@ -11,7 +11,9 @@ import re
 import resource
 import shutil
 import signal
+import socket
 import stat
+import struct
 import subprocess
 import tempfile
 import time
@@ -106,6 +108,97 @@ def settled_screenshot(window, differs_from=None, timeout=10.0):
     raise AssertionError(f"no settled picture within {timeout} s")
 
 
+class VirtualPointer:
+    """A pointer device on a wlroots compositor's seat through the wlr virtual-pointer protocol,
+    spoken over the compositor's socket at path, in layout pixels on an area of size extent. A
+    message is the object's id, then its size in bytes (these two words included) over the opcode,
+    then the arguments: 32-bit words in our byte order; a string is its length with the NUL, its
+    bytes and the NUL, padded to whole words. Our new objects' ids count up from wl_display's 1:
+    the compositor takes no gaps."""
+
+    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # X's numbers to Linux's BTN_LEFT, _MIDDLE, _RIGHT
+    DISPLAY = 1
+
+    def __init__(self, path, extent):
+        self.extent, self.globals, self.last_id = extent, {}, self.DISPLAY
+        self.socket = socket.socket(socket.AF_UNIX)
+        self.socket.settimeout(10.0)
+        self.events = self.socket.makefile("rb")
+        self.socket.connect(path)
+        self.registry = self.create(self.DISPLAY, 1)  # wl_display.get_registry
+        self.sync()
+        self.seat, self.manager = map(self.bind, ("wl_seat", "zwlr_virtual_pointer_manager_v1"))
+        self.pointer = self.create(self.manager, 0, self.seat)  # create_virtual_pointer
+
+    def create(self, id, opcode, *args):
+        """Sends a request whose last argument is a new object's id; returns that id."""
+        self.last_id += 1
+        self.send(id, opcode, *args, self.last_id)
+        return self.last_id
+
+    def bind(self, interface):
+        """wl_registry.bind at version 1; its new id is untyped: interface, version, id."""
+        if interface not in self.globals:
+            raise ConnectionError(f"the compositor offers no {interface}")
+        return self.create(self.registry, 0, self.globals[interface], interface, 1)
+
+    def send(self, id, opcode, *args):
+        body = b""
+        for arg in args:
+            if isinstance(arg, str):
+                arg = arg.encode() + b"\0"
+                body += struct.pack("=I", len(arg)) + arg + b"\0" * (-len(arg) % 4)
+            else:
+                body += struct.pack("=I", arg)
+        self.socket.sendall(struct.pack("=II", id, (8 + len(body)) << 16 | opcode) + body)
+
+    def move(self, x, y):
+        """To layout point (x, y); the protocol carries no negative positions."""
+        self.send(self.pointer, 1, self.now(), max(x, 0), max(y, 0), *self.extent)  # absolute
+        self.send(self.pointer, 4)  # frame
+
+    def button(self, number, pressed):
+        """Presses or releases button number as X numbers them."""
+        self.send(self.pointer, 2, self.now(), self.BUTTONS[number], int(pressed))
+        self.send(self.pointer, 4)  # frame
+
+    @staticmethod
+    def now():
+        """Event time: milliseconds of the monotonic clock, as input devices give it."""
+        return time.monotonic_ns() // 1_000_000 & 0xFFFFFFFF
+
+    def sync(self):
+        """Returns once the compositor has handled every request so far (wl_display.sync's
+        wl_callback.done), having noted the globals the registry announced meanwhile."""
+        callback = self.create(self.DISPLAY, 0)
+        while True:
+            header = self.events.read(8)
+            if len(header) < 8:
+                raise ConnectionError("the compositor hung up")
+            id, word = struct.unpack("=II", header)
+            body = self.events.read((word >> 16) - 8)
+            if id == callback:  # done, its only event
+                return
+            if (id, word & 0xFFFF) == (self.DISPLAY, 0):  # wl_display.error
+                culprit, code, length = struct.unpack_from("=III", body)
+                reason = body[12 : 11 + length].decode(errors="replace")
+                raise ConnectionError(f"Wayland error {code} on object {culprit}: {reason}")
+            if (id, word & 0xFFFF) == (self.registry, 0):  # wl_registry.global: name, interface
+                name, length = struct.unpack_from("=II", body)
+                self.globals.setdefault(body[8 : 7 + length].decode(), name)
+
+    def close(self):
+        """Removes the device (destroy) and its manager, then hangs up once the compositor has
+        seen that."""
+        try:
+            self.send(self.pointer, 8)
+            self.send(self.manager, 1)
+            self.sync()
+        finally:
+            self.events.close()
+            self.socket.close()
+
+
 class WaylandWindow(collections.namedtuple("WaylandWindow", "compositor x y width height pid")):
     """A window on a Compositor's sway at layout position (x, y), of the process pid."""
 
@@ -115,15 +208,18 @@ class WaylandWindow(collections.namedtuple("WaylandWindow", "compositor x y widt
 
     def drag(self, button, start, end, steps=8):
         """As Window.drag, through the compositor's virtual pointer, which then goes back to its
-        corner."""
-
-        def at(point):
-            return f"move {self.x + point[0]} {self.y + point[1]}"
-
-        lines = [at(start), f"down {button}"]
+        corner; returns once the compositor has seen it all."""
+        pointer = self.compositor.pointer
+        pointer.move(self.x + start[0], self.y + start[1])
+        pointer.button(button, True)
         for i in range(1, steps + 1):
-            lines += ["sleep 10", at([round(a + (b - a) * i / steps) for a, b in zip(start, end)])]
-        self.compositor.point(*lines, "sleep 10", f"up {button}", Compositor.PARKED)
+            time.sleep(0.01)
+            x, y = (round(a + (b - a) * i / steps) for a, b in zip(start, end))
+            pointer.move(self.x + x, self.y + y)
+        time.sleep(0.01)
+        pointer.button(button, False)
+        pointer.move(*Compositor.PARKED)
+        pointer.sync()
 
     def close(self):
         """The compositor's close (xdg_toplevel.close), as its kill binding sends it."""
@@ -134,12 +230,12 @@ class Compositor:
     """A headless Wayland compositor of our own, "sway" or "weston" (its headless backend, which
     offers no seat), in a private runtime directory; neither runs as root, so when we are root it
     runs as nobody (we reach its socket all the same). env holds what a client needs to reach it.
-    A context manager: stopped, with its pointer client, and its directory gone, however it ends."""
+    A context manager: stopped, its pointer first, and its directory gone, however it ends."""
 
     SIZE = (1400, 1000)  # room around a centred 600 x 300 window for drags that leave it
     # Where the pointer waits: sway draws it into the output's pixels (the headless backend has no
     # cursor plane), so anywhere over a window it would show in the window's pictures.
-    PARKED = "move 0 0"
+    PARKED = (0, 0)
     SWAY_CONFIG = f"""output * resolution {SIZE[0]}x{SIZE[1]}
 default_border none
 default_floating_border none
@@ -149,11 +245,11 @@ xwayland disable
 
     live = set()  # closed at exit too, should an interruption skip a test's cleanup
 
-    def __init__(self, kind="sway", pointer=None):
-        """pointer: the virtual-pointer client (sway only), for WaylandWindow.drag."""
+    def __init__(self, kind="sway", pointer=False):
+        """pointer: whether to add a VirtualPointer (sway only), for WaylandWindow.drag."""
         self.runtime = tempfile.mkdtemp(prefix=f"tavenor-{kind}-")
         self.log = tempfile.TemporaryFile()
-        self.processes = []
+        self.process = self.pointer = None
         Compositor.live.add(self)
         try:
             self._start(kind, pointer)
@@ -183,19 +279,18 @@ xwayland disable
         else:  # the kiosk shell offers xdg_wm_base and starts no helper clients
             command += ["weston", "--backend=headless-backend.so", "--shell=kiosk-shell.so",
                         "--socket=wayland-1", "--no-config"]
-        self.processes.append(subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
-                                               stdout=self.log, stderr=self.log))
-        socket = self._wait_for(self._socket)
-        self.env = {"WAYLAND_DISPLAY": socket, "XDG_RUNTIME_DIR": self.runtime}
+        self.process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
+                                        stdout=self.log, stderr=self.log)
+        display = self._wait_for(self._socket)
+        self.env = {"WAYLAND_DISPLAY": display, "XDG_RUNTIME_DIR": self.runtime}
         if kind == "sway":
             self.env["SWAYSOCK"] = self._wait_for(
                 lambda: next(iter(glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))), None))
             self._wait_for(self._answers)
-        if pointer is not None:
-            self.processes.append(subprocess.Popen(
-                [pointer, *map(str, self.SIZE)], env={**os.environ, **self.env}, text=True,
-                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log))
-            self.point(self.PARKED)
+        if pointer:
+            self.pointer = VirtualPointer(os.path.join(self.runtime, display), self.SIZE)
+            self.pointer.move(*self.PARKED)
+            self.pointer.sync()
 
     def _socket(self):
         """The compositor's socket's name once it listens, else None."""
@@ -214,7 +309,7 @@ xwayland disable
     def _wait_for(self, ready, timeout=10.0):
         deadline = time.monotonic() + timeout
         while not (value := ready()):
-            if self.processes[0].poll() is not None or time.monotonic() > deadline:
+            if self.process.poll() is not None or time.monotonic() > deadline:
                 log = os.pread(self.log.fileno(), 1 << 16, 0).decode(errors="replace")
                 raise AssertionError(f"the compositor did not start: {log[-2000:]}")
             time.sleep(0.02)
@@ -222,14 +317,6 @@ xwayland disable
 
     def swaymsg(self, *args):
         return run_tool("swaymsg", "-s", self.env["SWAYSOCK"], *args)
-
-    def point(self, *lines):
-        """Sends the pointer client lines of commands; returns once the compositor has them all."""
-        client = self.processes[1]
-        client.stdin.write("".join(f"{line}\n" for line in (*lines, "sync")))
-        client.stdin.flush()
-        if client.stdout.readline() != "synced\n":
-            raise AssertionError(f"the pointer client failed: {client.poll()}")
 
     def find(self, title):
         """The windows titled exactly title, as WaylandWindows."""
@@ -244,22 +331,21 @@ xwayland disable
         return found
 
     def close(self):
-        for process in reversed(self.processes):
-            if process.stdin:  # the pointer client: at the end of its input it removes its device
-                process.stdin.close()
-            else:
+        pointer, process, self.pointer, self.process = self.pointer, self.process, None, None
+        try:
+            if pointer:
+                pointer.close()
+        finally:
+            if process:
                 process.terminate()
-            try:
-                process.wait(5.0)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-            if process.stdout:
-                process.stdout.close()
-        self.processes = []
-        self.log.close()
-        shutil.rmtree(self.runtime, ignore_errors=True)
-        Compositor.live.discard(self)
+                try:
+                    process.wait(5.0)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+            self.log.close()
+            shutil.rmtree(self.runtime, ignore_errors=True)
+            Compositor.live.discard(self)
 
 
 atexit.register(lambda: [compositor.close() for compositor in list(Compositor.live)])

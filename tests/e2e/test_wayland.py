@@ -27,7 +27,7 @@ def cpu_seconds(pid):
 class Wayland(test_viewer.ViewerCase):
     @classmethod
     def setUpClass(cls):
-        cls.sway = cls.enterClassContext(harness.Compositor("sway", POINTER))
+        cls.sway = cls.enterClassContext(harness.Compositor("sway", pointer=True))
 
     def start_on_sway(self, texture_dir):
         """The viewer on sway, DISPLAY (Xvfb) still set, and its window there."""
@@ -83,7 +83,7 @@ class Wayland(test_viewer.ViewerCase):
 
 
 if __name__ == "__main__":
-    test_viewer.PROGRAM, POINTER = (os.path.abspath(sys.argv.pop(1)) for _ in range(2))
+    test_viewer.PROGRAM = os.path.abspath(sys.argv.pop(1))
     for name in ("WAYLAND_DISPLAY", "WAYLAND_SOCKET"):
         os.environ.pop(name, None)
     # Terminated (a CTest timeout), the run unwinds as from ^C, and the compositors close at exit.
