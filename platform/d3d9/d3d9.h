@@ -73,14 +73,11 @@ enum D3DTEXTURESTAGESTATETYPE : std::uint32_t {
 
 enum D3DTEXTUREOP : std::uint32_t {
   D3DTOP_DISABLE = 1,
-  D3DTOP_SELECTARG1 = 2,
-  D3DTOP_SELECTARG2 = 3,
   D3DTOP_MODULATE = 4,
 };
 
 // Texture stage argument sources (D3DTA_*).
 constexpr DWORD D3DTA_DIFFUSE = 0x00000000;
-constexpr DWORD D3DTA_CURRENT = 0x00000001;
 constexpr DWORD D3DTA_TEXTURE = 0x00000002;
 
 enum D3DTRANSFORMSTATETYPE : std::uint32_t {
@@ -225,7 +222,7 @@ class IDirect3DDevice9 {
                           const RGNDATA* dirty) = 0;
 
   virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
-  // Stage 0 only: colour = texture x diffuse (or current), any alpha op (alpha is never read).
+  // Stage 0 only: colour = texture x diffuse, alpha disabled (alpha is never read).
   virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
   virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
   // Light 0 only, a spot light.

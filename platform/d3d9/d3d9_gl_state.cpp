@@ -80,9 +80,8 @@ bool AcceptRenderState(DWORD state, DWORD value, unsigned* dirty) {
   return true;
 }
 
-// Stage 0 draws the texel times the diffuse colour (CURRENT is the diffuse
-// colour on stage 0), as its defaults do; alpha is never read, so any alpha
-// op draws the same.
+// Stage 0 draws the texel times the diffuse colour, as its defaults do, and
+// leaves alpha alone (nothing reads it).
 bool AcceptStageState(DWORD stage, DWORD type, DWORD value) {
   if (stage != 0) return false;
   switch (type) {
@@ -91,9 +90,9 @@ bool AcceptStageState(DWORD stage, DWORD type, DWORD value) {
     case D3DTSS_COLORARG1:
       return value == D3DTA_TEXTURE;
     case D3DTSS_COLORARG2:
-      return value == D3DTA_DIFFUSE || value == D3DTA_CURRENT;
+      return value == D3DTA_DIFFUSE;
     case D3DTSS_ALPHAOP:
-      return value >= D3DTOP_DISABLE && value <= D3DTOP_MODULATE;
+      return value == D3DTOP_DISABLE;
     default:
       return false;
   }

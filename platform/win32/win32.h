@@ -83,8 +83,6 @@ constexpr UINT WM_MOUSEWHEEL = 0x020A;
 // Button flags carried in wParam of the mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
-constexpr WPARAM MK_SHIFT = 0x0004;
-constexpr WPARAM MK_CONTROL = 0x0008;
 constexpr WPARAM MK_MBUTTON = 0x0010;
 
 // lParam of a mouse message: x in the low word, y in the high word, each a

@@ -136,8 +136,7 @@ void PumpSdlEvents(SdlLayer& layer) {
     if (record == nullptr) continue;
     MSG msg;
     // Translated even when dropped, so the held buttons stay known.
-    if (win32_sdl::TranslateSdlEvent(event, record->handle, static_cast<Uint16>(SDL_GetModState()),
-                                     layer.input, &msg) &&
+    if (win32_sdl::TranslateSdlEvent(event, record->handle, layer.input, &msg) &&
         !OutsideWithoutCapture(layer, *record, event)) {
       layer.system.QueueInput(msg);
     }

@@ -37,13 +37,6 @@ WPARAM FlagsOfMask(Uint32 sdlMask) {
   return flags;
 }
 
-WPARAM FlagsOfMods(Uint16 keyMods) {
-  WPARAM flags = 0;
-  if ((keyMods & KMOD_SHIFT) != 0) flags |= MK_SHIFT;
-  if ((keyMods & KMOD_CTRL) != 0) flags |= MK_CONTROL;
-  return flags;
-}
-
 // A mouse message at client point (x, y): lParam keeps the low 16 bits of
 // each coordinate.
 MSG MouseMessage(HWND window, UINT message, WPARAM flags, int x, int y, Uint32 time) {
@@ -57,23 +50,22 @@ MSG MouseMessage(HWND window, UINT message, WPARAM flags, int x, int y, Uint32 t
 }
 
 // A press adds the button to the held ones, a release takes it away.
-bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, Uint16 keyMods,
-                     InputState& state, MSG* msg) {
+bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, InputState& state,
+                     MSG* msg) {
   const std::optional<Button> button = ButtonOf(event.button);
   if (!button) return false;
   const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
   state.heldButtons =
       pressed ? state.heldButtons | button->flag : state.heldButtons & ~button->flag;
-  *msg = MouseMessage(window, pressed ? button->down : button->down + 1,
-                      state.heldButtons | FlagsOfMods(keyMods), event.x, event.y, event.timestamp);
+  *msg = MouseMessage(window, pressed ? button->down : button->down + 1, state.heldButtons, event.x,
+                      event.y, event.timestamp);
   return true;
 }
 
-bool TranslateMotion(const SDL_MouseMotionEvent& event, HWND window, Uint16 keyMods,
-                     InputState& state, MSG* msg) {
+bool TranslateMotion(const SDL_MouseMotionEvent& event, HWND window, InputState& state,
+                     MSG* msg) {
   state.heldButtons = FlagsOfMask(event.state);
-  *msg = MouseMessage(window, WM_MOUSEMOVE, state.heldButtons | FlagsOfMods(keyMods), event.x,
-                      event.y, event.timestamp);
+  *msg = MouseMessage(window, WM_MOUSEMOVE, state.heldButtons, event.x, event.y, event.timestamp);
   return true;
 }
 
@@ -88,14 +80,13 @@ bool TranslateWindowEvent(const SDL_WindowEvent& event, HWND window, MSG* msg) {
 
 }  // namespace
 
-bool TranslateSdlEvent(const SDL_Event& event, HWND window, Uint16 keyMods, InputState& state,
-                       MSG* msg) {
+bool TranslateSdlEvent(const SDL_Event& event, HWND window, InputState& state, MSG* msg) {
   switch (event.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-      return TranslateButton(event.button, window, keyMods, state, msg);
+      return TranslateButton(event.button, window, state, msg);
     case SDL_MOUSEMOTION:
-      return TranslateMotion(event.motion, window, keyMods, state, msg);
+      return TranslateMotion(event.motion, window, state, msg);
     case SDL_WINDOWEVENT:
       return TranslateWindowEvent(event.window, window, msg);
     default:

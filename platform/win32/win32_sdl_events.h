@@ -16,11 +16,10 @@ struct InputState {
 };
 
 // Translates one event aimed at `window` into *msg; false (msg untouched)
-// for events that make no message. keyMods (SDL_Keymod bits) adds MK_SHIFT
-// and MK_CONTROL. Coordinates beyond 16 bits wrap as Win32's do; MSG::pt is
-// left zero, since nothing reads it.
-bool TranslateSdlEvent(const SDL_Event& event, HWND window, Uint16 keyMods, InputState& state,
-                       MSG* msg);
+// for events that make no message. wParam carries the button flags alone, the
+// ones the program reads. Coordinates beyond 16 bits wrap as Win32's do;
+// MSG::pt is left zero, since nothing reads it.
+bool TranslateSdlEvent(const SDL_Event& event, HWND window, InputState& state, MSG* msg);
 
 // The SDL window id an event is aimed at; 0 for events of no window.
 Uint32 EventWindowId(const SDL_Event& event);

@@ -329,8 +329,7 @@ TEST_F(DeviceTest, RefusesWhatItCannotDrawFaithfully) {
   EXPECT_EQ(device_->SetLight(0, &spot), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->LightEnable(1, TRUE), D3DERR_INVALIDCALL);
   EXPECT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3DERR_INVALIDCALL);
-  EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1),
-            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE), D3DERR_INVALIDCALL);
   ASSERT_EQ(device_->BeginScene(), D3D_OK);
   EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4092, 2), D3D_OK);
   EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 4093, 2), D3DERR_INVALIDCALL);
