@@ -192,7 +192,7 @@ class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
 
 class IDirect3DVertexBuffer9 : public IDirect3DResource9 {
  public:
-  // size 0 locks from offset to the end of the buffer; flags must be 0.
+  // The whole buffer: offset 0, size 0, flags 0.
   virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
   virtual HRESULT Unlock() = 0;
 };

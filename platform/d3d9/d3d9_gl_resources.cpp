@@ -93,29 +93,25 @@ VertexBuffer::~VertexBuffer() {
   DestroyGl(glDeleteBuffers, &name_);
 }
 
+// The whole buffer only: offset 0, size 0.
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
-  if (data == nullptr || locked_ || flags != 0) return D3DERR_INVALIDCALL;
-  const UINT length = Length();
-  if (offset > length) return D3DERR_INVALIDCALL;
-  if (size == 0) size = length - offset;  // 0 locks to the end
-  if (size > length - offset) return D3DERR_INVALIDCALL;
+  if (data == nullptr || locked_ || offset != 0 || size != 0 || flags != 0) {
+    return D3DERR_INVALIDCALL;
+  }
   locked_ = true;
-  lockOffset_ = offset;
-  lockSize_ = size;
-  *data = bytes_.data() + offset;
+  *data = bytes_.data();
   return D3D_OK;
 }
 
 HRESULT VertexBuffer::Unlock() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
-  if (lockSize_ == 0) return D3D_OK;
   Owner()->MakeCurrent();
   // Draws held back so far read the old contents. The vertex array keeps its
   // own buffer bindings, so binding this one here disturbs no draw.
   Owner()->StateChanging();
   glBindBuffer(GL_ARRAY_BUFFER, name_);
-  glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
+  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data());
   CheckGl("IDirect3DVertexBuffer9::Unlock");
   return D3D_OK;
 }

@@ -51,8 +51,6 @@ class VertexBuffer final : public IDirect3DVertexBuffer9, public DeviceChild {
   std::vector<std::uint8_t> bytes_;  // the CPU copy that Lock hands out
   GLuint name_ = 0;
   bool locked_ = false;
-  UINT lockOffset_ = 0;
-  UINT lockSize_ = 0;
 };
 
 class Texture final : public IDirect3DTexture9, public DeviceChild {
