@@ -29,8 +29,8 @@ bool Offered(const D3DPRESENT_PARAMETERS& p) {
   return p.Windowed && p.FullScreen_RefreshRateInHz == 0 &&
          p.MultiSampleType == D3DMULTISAMPLE_NONE && p.BackBufferCount <= 1 &&
          (p.BackBufferFormat == D3DFMT_UNKNOWN || p.BackBufferFormat == D3DFMT_X8R8G8B8) &&
-         p.SwapEffect == D3DSWAPEFFECT_DISCARD &&
-         p.EnableAutoDepthStencil && p.AutoDepthStencilFormat == D3DFMT_D16 &&
+         p.SwapEffect == D3DSWAPEFFECT_DISCARD && p.EnableAutoDepthStencil &&
+         p.AutoDepthStencilFormat == D3DFMT_D16 &&
          (p.PresentationInterval == D3DPRESENT_INTERVAL_DEFAULT ||
           p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE);
 }

@@ -1,7 +1,7 @@
 // Extras of the OpenGL device for tests: counts of live objects (so a test
 // can assert that nothing outlives a release) and counters of the device's
-// presentation. Only code that
-// links the real device (tavenor_d3d9_gl) may call these.
+// presentation. Only code that links the real device (tavenor_d3d9_gl) may
+// call these.
 #pragma once
 
 #include <cstdint>

@@ -54,7 +54,8 @@ D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION
                                        const D3DXQUATERNION* q2);
 
 // Loads a JPEG file into a new X8R8G8B8 texture, stretched to power-of-two
-// sides and clamped to the device's maximum texture size. A backslash in fileName is a path separator.
+// sides and clamped to the device's maximum texture size. A backslash in
+// fileName is a path separator.
 // Negative for a missing, unreadable, undecodable or empty file, or one too
 // large to hold; *texture is then left as it was.
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR fileName,

@@ -50,8 +50,7 @@ MSG MouseMessage(HWND window, UINT message, WPARAM flags, int x, int y, Uint32 t
 }
 
 // A press adds the button to the held ones, a release takes it away.
-bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, InputState& state,
-                     MSG* msg) {
+bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, InputState& state, MSG* msg) {
   const std::optional<Button> button = ButtonOf(event.button);
   if (!button) return false;
   const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
@@ -62,8 +61,7 @@ bool TranslateButton(const SDL_MouseButtonEvent& event, HWND window, InputState&
   return true;
 }
 
-bool TranslateMotion(const SDL_MouseMotionEvent& event, HWND window, InputState& state,
-                     MSG* msg) {
+bool TranslateMotion(const SDL_MouseMotionEvent& event, HWND window, InputState& state, MSG* msg) {
   state.heldButtons = FlagsOfMask(event.state);
   *msg = MouseMessage(window, WM_MOUSEMOVE, state.heldButtons, event.x, event.y, event.timestamp);
   return true;
